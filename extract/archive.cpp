@@ -4,6 +4,7 @@
 // after unzip.h, which brings the zlib declarations it relies on
 #include <iowin32.h>
 
+#include <cstring>
 #include <cwchar>
 #include <memory>
 #include <optional>
@@ -127,6 +128,26 @@ int32_t Lookup(ArchiveHandle* h, int32_t index, ArchiveItem* item) {
   return ARCHIVE_OK;
 }
 
+bool EntryIsEncrypted(ArchiveHandle* h) {
+  unz_file_info64 info = {};
+  return unzGetCurrentFileInfo64(h->zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) == UNZ_OK && (info.flag & 1);
+}
+
+// minizip does not find an end record at offset 0, so it refuses the smallest
+// valid archive: one with no entries at all (22 bytes plus an optional comment).
+bool IsEmptyArchive(const wchar_t* path) {
+  UniqueFileHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  uint8_t record[22];
+  DWORD got = 0;
+  if (!file || !ReadFile(file.get(), record, sizeof record, &got, nullptr) || got != sizeof record) return false;
+  LARGE_INTEGER size = {};
+  GetFileSizeEx(file.get(), &size);
+  const uint8_t signature[4] = {0x50, 0x4B, 0x05, 0x06};
+  bool zeroEntries = record[8] == 0 && record[9] == 0 && record[10] == 0 && record[11] == 0;
+  size_t commentLength = record[20] | (record[21] << 8);
+  return memcmp(record, signature, 4) == 0 && zeroEntries && static_cast<uint64_t>(size.QuadPart) == 22 + commentLength;
+}
+
 // The traditional encryption header's last byte must match; minizip itself
 // decrypts without checking, so a wrong password would only show as garbage.
 int32_t CheckPassword(ArchiveHandle* h) {
@@ -177,7 +198,10 @@ ArchiveHandle* ArchiveOpen(const wchar_t* path, const char* password) {
   if (!probe) return nullptr;
   probe.reset();
   h->zip = unzOpen2_64(path, &functions);
-  if (h->zip == nullptr) return nullptr;
+  if (h->zip == nullptr) {
+    if (!IsEmptyArchive(path)) return nullptr;
+    return h.release();  // no entries: every index is out of range
+  }
   unz_global_info64 global = {};
   if (unzGetGlobalInfo64(h->zip, &global) != UNZ_OK) {
     unzClose(h->zip);
@@ -253,7 +277,8 @@ int32_t ArchiveExtractItem(ArchiveHandle* handle, int32_t index, const wchar_t* 
 
   rc = CheckPassword(handle);
   if (rc != ARCHIVE_OK) return rc;
-  const char* password = handle->password ? handle->password->c_str() : nullptr;
+  // minizip decrypts whenever it is given a password, so only encrypted entries get one
+  const char* password = handle->password && EntryIsEncrypted(handle) ? handle->password->c_str() : nullptr;
   if (unzOpenCurrentFilePassword(handle->zip, password) == UNZ_OK) handle->entryOpen = true;
   if (!handle->buffer) handle->buffer = std::make_unique<char[]>(kArchiveBufferBytes);
 
@@ -301,7 +326,7 @@ int32_t ArchiveExtractItem(ArchiveHandle* handle, int32_t index, const wchar_t* 
 int32_t ArchiveClose(ArchiveHandle* handle) {
   if (handle == nullptr) return ARCHIVE_E_ARGS;
   if (handle->entryOpen) unzCloseCurrentFile(handle->zip);
-  unzClose(handle->zip);
+  if (handle->zip) unzClose(handle->zip);
   delete handle;
   return ARCHIVE_OK;
 }
