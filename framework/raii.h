@@ -143,3 +143,11 @@ struct StdioFileTraits {
   static void Release(FILE* f) { ::fclose(f); }
 };
 using UniqueStdioFile = UniqueResource<StdioFileTraits>;
+
+// LoadImage icons are destroyed with DestroyIcon.
+struct IconTraits {
+  using Type = HICON;
+  static HICON Invalid() { return nullptr; }
+  static void Release(HICON icon) { ::DestroyIcon(icon); }
+};
+using UniqueIcon = UniqueResource<IconTraits>;
