@@ -49,8 +49,9 @@ def wine_temp_folder():
 class InstallerWorld:
     """Servers and hooks around one or more runs of Install.exe."""
 
-    def __init__(self, package=None):
+    def __init__(self, package=None, rates=None):
         self.package = package or os.path.join(BUILD, "package", "QuorviPhoneAx.zip")
+        self.rates = rates
         self.dir = tempfile.mkdtemp(prefix="quorvi-e2e-")
         self.root = os.path.join(self.dir, "www")
         self.opened = os.path.join(self.dir, "opened.txt")
@@ -64,7 +65,7 @@ class InstallerWorld:
         shutil.copy(full, os.path.join(self.root, "consezip", "InStallComplete.exe"))
         with open(os.path.join(self.root, "terms.html"), "w") as f:
             f.write("<html><body>Quorvi terms</body></html>\n")
-        self.nginx = Nginx(self.root, port=PACKAGE_PORT).__enter__()
+        self.nginx = Nginx(self.root, port=PACKAGE_PORT, rates=self.rates).__enter__()
         self.collector = Collector(port=REPORT_PORT)
         self._hook_browser()
         self.clear_temp_package()

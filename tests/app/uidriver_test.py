@@ -5,6 +5,7 @@ boxes, screenshots and the full 32-bit exit code that Linux would see mod 256.""
 import os
 import re
 import select
+import signal
 import struct
 import subprocess
 import tempfile
@@ -16,6 +17,21 @@ WINE = os.environ["QUORVI_WINE"]
 DRIVER = os.path.join(BUILD, "bin", "quorvi-uidriver.exe")
 WINDOW = "Z:" + os.path.join(BUILD, "bin", "quorvi-uidriver-testwin.exe")
 TITLE = "驱动测试窗口"
+
+
+def processes():
+    """(pid, argument list) of the Linux processes; Wine shows a program's own command line."""
+    found = []
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                with open("/proc/%s/cmdline" % entry, "rb") as f:
+                    args = f.read().decode("utf-8", "replace").split("\0")
+            except OSError:
+                continue
+            if args and args[0]:
+                found.append((int(entry), args))
+    return found
 
 
 class Driver:
@@ -204,6 +220,20 @@ class UiDriver(unittest.TestCase):
         self.addCleanup(d.close)
         self.assertEqual(d.ask("click 101"), "error: no current window")
         self.assertEqual(d.ask("window 不存在的窗口 300"), "timeout")
+
+    def test_killed_driver_takes_its_child_along(self):
+        marker = "driver-test-%d" % os.getpid()
+        d = self.start(marker)
+        driver = [pid for pid, cmd in processes() if "quorvi-uidriver.exe" in cmd[0] and marker in cmd]
+        self.assertEqual(len(driver), 1)
+        os.kill(driver[0], signal.SIGKILL)
+        gone = False
+        for _ in range(100):
+            if not any("quorvi-uidriver-testwin.exe" in cmd[0] and marker in cmd for _, cmd in processes()):
+                gone = True
+                break
+            time.sleep(0.1)
+        self.assertTrue(gone, "the test window outlived its driver")
 
     def test_program_that_cannot_start(self):
         run = subprocess.run([WINE, DRIVER, "Z:/nonexistent/program.exe"], input=b"", capture_output=True,
