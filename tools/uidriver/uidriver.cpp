@@ -572,13 +572,23 @@ int wmain(int argc, wchar_t** argv) {
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
+  // The child goes into a job that ends it when the driver's handles close,
+  // so a driver that is itself killed leaves no window behind. Programs the
+  // child starts (the installer launching the application) break away.
+  UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK;
+  if (job) SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof(limits));
   // no inherited handles: the child must not hold the pipes the test reads
-  if (!CreateProcessW(argv[1], commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+  if (!CreateProcessW(argv[1], commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                      &startup, &process)) {
     PrintLine(L"error: cannot start " + std::wstring(argv[1]) + L" (" + std::to_wstring(GetLastError()) + L")");
     return 2;
   }
   UniqueHandle child(process.hProcess);
   UniqueHandle thread(process.hThread);
+  if (job) AssignProcessToJobObject(job.get(), child.get());
+  ResumeThread(thread.get());
   gChild = child.get();
   gChildPid = process.dwProcessId;
   WaitForInputIdle(gChild, kDefaultTimeoutMs);
