@@ -1,19 +1,23 @@
 #!/usr/bin/env bash
-# Main job. Until the installer lands this builds the tools and unpacks a small
-# generated package with quorvi-unpack under Wine.
+# Main job: builds Install.exe pointed at loopback servers, starts nginx and a
+# report collector, runs the installer under Wine - on your display if there is
+# one, else on a private Xvfb - works it automatically and prints what happened.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 scripts/setup.sh
 arch=$(cat third_party/test-arch)
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-$arch.cmake" >/dev/null
-cmake --build build -j 2 --target quorvi-unpack
-out=$(mktemp -d)
-python3 - "$out/pkg.zip" <<'PY'
-import sys, zipfile
-with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
-    z.writestr("QuorviPhoneAx/Quorvi.exe", b"MZ" + b"\0" * 100)
-    z.writestr("QuorviPhoneAx/data/readme.txt", "Quorvi\n" * 100)
-PY
-build/wine-run build/bin/quorvi-unpack.exe "Z:$out/pkg.zip" "Z:$out/install/"
-find "$out/install" -type f
+build=${QUORVI_BUILD_DIR:-build}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-$arch.cmake" $(scripts/loopback-settings.sh) >/dev/null
+cmake --build "$build" -j 2 --target Install quorvi-uidriver quorvi-sys sample_package
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  export QUORVI_DISPLAY="$DISPLAY"
+  echo "showing the installer on your display $DISPLAY"
+else
+  echo "no display: the installer runs on a private Xvfb"
+fi
+export QUORVI_BUILD="$top/$build" QUORVI_WINE="$top/$build/wine-run" QUORVI_SOURCE="$top"
+"$QUORVI_WINE" --start
+trap '"$QUORVI_WINE" --stop' EXIT
+python3 scripts/demo.py
