@@ -102,7 +102,8 @@ LRESULT CMainDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
   y = std::max<int>(work.top, std::min<int>(y, work.bottom - height));
   SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-  SetClassLongPtrW(m_hWnd, GCL_STYLE, GetClassLongPtrW(m_hWnd, GCL_STYLE) | CS_DROPSHADOW | CS_CLASSDC);
+  constexpr ULONG_PTR kExtraClassStyle = 0x100;  // set alongside the drop shadow, as the window always had it
+  SetClassLongPtrW(m_hWnd, GCL_STYLE, GetClassLongPtrW(m_hWnd, GCL_STYLE) | CS_DROPSHADOW | kExtraClassStyle);
 
   HINSTANCE instance = GetModuleHandleW(nullptr);
   largeIcon_.reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON,
@@ -256,7 +257,7 @@ void CMainDlg::CreateControls() {
   progressBar_ = CreateSystemControl(PROGRESS_CLASSW, IDC_PROGRESS, Rect(20, 335, 560, 345), 0, nullptr, nullptr);
 }
 
-LRESULT CMainDlg::OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
+LRESULT CMainDlg::OnDestroy(UINT, WPARAM, LPARAM, BOOL&) {
   if (registeredWithLoop_) {
     if (CMessageLoop* loop = AppModule().GetMessageLoop()) {
       loop->RemoveMessageFilter(this);
@@ -264,7 +265,6 @@ LRESULT CMainDlg::OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
     }
     registeredWithLoop_ = false;
   }
-  handled = FALSE;  // the default dialog processing still runs
   return 0;
 }
 

@@ -238,6 +238,21 @@ class InstallerTest(unittest.TestCase):
             self.assertEqual(d("click 1009"), "ok")
             self.assertEqual(self.exit_code(), "exit 1009")
 
+    def test_cancelled_browser_puts_the_stored_folder_back(self):
+        with InstallerWorld():
+            d = self.start(folder=False)
+            stored = d("text 1214")
+            self.assertEqual(d('type 1214 "D:\\typed\\but\\not\\stored"'), "ok")
+            self.assertEqual(d("click 1007"), "ok")
+            d("sleep 300")
+            self.assertEqual(d("click 1216"), "ok")
+            self.assertRegex(d("dialog 10000"), r"^dialog .* \| 选择解压文件路径$")  # the folder browser
+            self.assertEqual(d("press 2"), "ok")
+            self.assertEqual(d("window %s 5000" % WINDOW_TITLE), "ok")
+            self.assertEqual(d("text 1214"), stored)
+            self.assertEqual(d("click 1009"), "ok")
+            self.assertEqual(self.exit_code(), "exit 1009")
+
     def test_download_failure(self):
         for answer, expected_exit in (("2", "exit 1005"), ("1", None)):
             with self.subTest(answer=answer), InstallerWorld() as world:
