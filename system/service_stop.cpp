@@ -5,6 +5,10 @@
 #include "framework/raii.h"
 #include "system/report_core.h"
 
+// the records the platform fills have these sizes in the 32-bit product
+static_assert(sizeof(void*) != 4 || sizeof(PROCESSENTRY32W) == 556);
+static_assert(sizeof(SERVICE_STATUS_PROCESS) == 36);
+
 bool WaitForServiceState(SC_HANDLE service, DWORD desiredState, SERVICE_STATUS* status, DWORD timeoutMs) {
   if (service == nullptr || status == nullptr) return false;
   // elapsed time rather than a deadline tick, so that the tick count wrapping

@@ -14,11 +14,13 @@ namespace testservice {
 inline constexpr wchar_t kStopAtOnce[] = L"stop";         // reports SERVICE_STOPPED
 inline constexpr wchar_t kHang[] = L"hang";               // stays STOP_PENDING, check point frozen
 inline constexpr wchar_t kProgress[] = L"progress";       // STOP_PENDING with a rising check point, then stopped
-inline constexpr wchar_t kCrawl[] = L"crawl";             // STOP_PENDING with a rising check point, never stopped
+inline constexpr wchar_t kCrawl[] = L"crawl";             // STOP_PENDING with a rising check point, never stopped,
+                                                          // and a wait hint of ten minutes
 // wait hint the pending modes report, and their check-point step
 inline constexpr DWORD kWaitHintMs = 300;
 inline constexpr DWORD kStepMs = 50;
 inline constexpr DWORD kProgressSteps = 10;
+inline constexpr DWORD kLongWaitHintMs = 600000;
 
 // Registers exe (with the argument "run") as a demand-start service.
 inline bool Install(const std::wstring& name, const std::wstring& exe) {

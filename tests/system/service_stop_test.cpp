@@ -88,7 +88,8 @@ TEST_F(ServiceStop, LimitRunsOutWhileTheServiceStillProgresses) {
   UniqueServiceHandle service = RequestStop();
   SERVICE_STATUS status = {};
   SetLastError(0);
-  // the service's hint is longer than the limit: the sleep is cut to the limit
+  // the service's hint (ten minutes) is far longer than the limit: the sleep
+  // is cut to the limit, else this wait would not end for minutes
   EXPECT_TRUE(WaitForServiceState(service.get(), SERVICE_STOPPED, &status, 100));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_TIMEOUT));
   EXPECT_EQ(status.dwCurrentState, static_cast<DWORD>(SERVICE_STOP_PENDING));

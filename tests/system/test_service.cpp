@@ -29,7 +29,8 @@ void Report(DWORD state, DWORD checkPoint, DWORD waitHint) {
 DWORD WINAPI Handler(DWORD control, DWORD, void*, void*) {
   if (control == SERVICE_CONTROL_STOP) {
     // pending before the request returns, so that the stopper's first reads see it
-    Report(SERVICE_STOP_PENDING, 1, gMode == testservice::kHang ? testservice::kStepMs : testservice::kWaitHintMs);
+    using namespace testservice;
+    Report(SERVICE_STOP_PENDING, 1, gMode == kHang ? kStepMs : gMode == kCrawl ? kLongWaitHintMs : kWaitHintMs);
     SetEvent(gStopRequested);
     return NO_ERROR;
   }
@@ -54,7 +55,7 @@ void WINAPI ServiceMain(DWORD argc, wchar_t** argv) {
   }
   if (gMode == kProgress || gMode == kCrawl) {
     for (DWORD point = 2; gMode == kCrawl ? point < 12000 : point <= kProgressSteps; ++point) {
-      Report(SERVICE_STOP_PENDING, point, kWaitHintMs);
+      Report(SERVICE_STOP_PENDING, point, gMode == kCrawl ? kLongWaitHintMs : kWaitHintMs);
       Sleep(kStepMs);
     }
   }
