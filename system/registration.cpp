@@ -38,7 +38,9 @@ std::wstring SpecialFolderPath(int csidl) {
   return ok ? std::wstring(path) : std::wstring();
 }
 
-DWORD StringBytes(const wchar_t* text) { return static_cast<DWORD>(wcslen(text) * sizeof(wchar_t)); }
+DWORD StringBytes(const wchar_t* text) {
+  return static_cast<DWORD>(wcslen(text) * sizeof(wchar_t));
+}
 
 }  // namespace
 
@@ -103,8 +105,8 @@ bool RegisterApplicationWith(const RegistryWriters& writers, const wchar_t* targ
       RegCloseKey(key);
     std::wstring homePage = std::wstring(L"http://") + QUORVI_HOME_HOST + L"/";
     const wchar_t* values[][2] = {
-        {L"DisplayName", kProductName}, {L"DisplayVersion", kProductVersion}, {L"URLInfoAbout", homePage.c_str()},
-        {L"UninstallString", targetPath}, {L"DisplayIcon", targetPath},      {L"Publisher", kProductName},
+        {L"DisplayName", kProductName},   {L"DisplayVersion", kProductVersion}, {L"URLInfoAbout", homePage.c_str()},
+        {L"UninstallString", targetPath}, {L"DisplayIcon", targetPath},         {L"Publisher", kProductName},
     };
     for (const auto& value : values)
       (void)SetRegStringWith(writers, HKEY_LOCAL_MACHINE, kUninstallKey, value[0], value[1]);
@@ -117,6 +119,5 @@ bool RegisterApplicationWith(const RegistryWriters& writers, const wchar_t* targ
 
 bool RegisterApplication(const wchar_t* targetPath, int mode, bool desktopShortcut, bool startMenuShortcut,
                          bool runAtStartup) {
-  return RegisterApplicationWith(RegistryWriters{}, targetPath, mode, desktopShortcut, startMenuShortcut,
-                                 runAtStartup);
+  return RegisterApplicationWith(RegistryWriters{}, targetPath, mode, desktopShortcut, startMenuShortcut, runAtStartup);
 }

@@ -1,8 +1,11 @@
 // Registration of the installed application: shortcuts, the start-at-boot
 // value, the uninstall entry and the installed-version value.
 #pragma once
+// the other platform headers need <windows.h> first
+// clang-format off
 #include <windows.h>
 #include <shlwapi.h>
+// clang-format on
 
 inline constexpr wchar_t kProductName[] = L"Quorvi手机助手";
 inline constexpr wchar_t kAppLinkName[] = L"Quorvi手机助手.lnk";

@@ -17,7 +17,9 @@ struct InternetHandleTraits {
 };
 using UniqueInternetHandle = UniqueResource<InternetHandleTraits>;
 
-std::string_view FieldText(const char* field, size_t bytes) { return {field, syscore::FieldLength(field, bytes)}; }
+std::string_view FieldText(const char* field, size_t bytes) {
+  return {field, syscore::FieldLength(field, bytes)};
+}
 
 }  // namespace
 
@@ -49,7 +51,9 @@ int CMakePackage::FillMac() {
   return 0;
 }
 
-void CMakePackage::SetApkId(const char* text) { syscore::CopyField(apkid, sizeof apkid, text ? text : ""); }
+void CMakePackage::SetApkId(const char* text) {
+  syscore::CopyField(apkid, sizeof apkid, text ? text : "");
+}
 
 void CMakePackage::SetAdditionalInfo(const char* text) {
   syscore::CopyField(AdditionalInfo, sizeof AdditionalInfo, text ? text : "");
@@ -104,8 +108,8 @@ bool SendInstallReportTo(const wchar_t* host, INTERNET_PORT port, const char* bo
 
   UniqueInternetHandle internet(InternetOpenA("MyAgent", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!internet) return false;
-  UniqueInternetHandle connection(InternetConnectA(internet.get(), hostAnsi.c_str(), port, nullptr, nullptr,
-                                                   INTERNET_SERVICE_HTTP, 0, 1));
+  UniqueInternetHandle connection(
+      InternetConnectA(internet.get(), hostAnsi.c_str(), port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 1));
   if (!connection) return false;
   const char* acceptTypes[] = {"Accept: */*", nullptr};
   UniqueInternetHandle request(

@@ -1,9 +1,12 @@
 // The install report: the record CMakePackage, its form body and the HTTP POST
 // that carries it to the report server.
 #pragma once
+// the other platform headers need <windows.h> first
+// clang-format off
 #include <windows.h>
 #include <iphlpapi.h>
 #include <wininet.h>
+// clang-format on
 
 #include <cstdint>
 #include <stdexcept>

@@ -47,7 +47,9 @@ size_t FieldLength(const char* field, size_t fieldBytes) {
 }
 
 namespace {
-wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+wchar_t FoldAscii(wchar_t c) {
+  return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+}
 }  // namespace
 
 bool ProcessNameEquals(std::wstring_view a, std::wstring_view b) {

@@ -108,8 +108,8 @@ class Registration : public testing::Test {
     startUninstallLink_ = startFolder_ + L"\\" + kUninstallLinkName;
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
-    installDir_ = std::filesystem::path(temp) / (L"安装测试" + std::to_wstring(GetCurrentProcessId())) /
-                  L"QuorviPhoneAx";
+    installDir_ =
+        std::filesystem::path(temp) / (L"安装测试" + std::to_wstring(GetCurrentProcessId())) / L"QuorviPhoneAx";
     std::filesystem::create_directories(installDir_);
     app_ = (installDir_ / L"Quorvi.exe").wstring();
     uninstaller_ = (installDir_ / L"QuorviUnInstall.exe").wstring();
@@ -170,8 +170,8 @@ TEST_F(Registration, ModesAndFlags) {
       {"mode 0, everything chosen", 0, true, true, true, true, true, false, true, false},
       {"mode 0, desktop only", 0, true, false, false, true, false, false, false, false},
       {"mode 0, start at boot only", 0, false, false, true, false, false, false, true, false},
-      {"mode 1 without start menu still writes the uninstall entry", 1, false, false, false, false, false, false,
-       false, true},
+      {"mode 1 without start menu still writes the uninstall entry", 1, false, false, false, false, false, false, false,
+       true},
       {"mode 1 with start menu: the uninstall link", 1, false, true, false, false, false, true, false, true},
   };
   for (const auto& c : cases) {
@@ -207,7 +207,7 @@ TEST_F(Registration, ModesAndFlags) {
       std::wstring data;
     } values[] = {
         {L"DisplayName", L"Quorvi手机助手"}, {L"DisplayVersion", L"1.08"}, {L"URLInfoAbout", homePage},
-        {L"UninstallString", target},         {L"DisplayIcon", target},    {L"Publisher", L"Quorvi手机助手"},
+        {L"UninstallString", target},        {L"DisplayIcon", target},     {L"Publisher", L"Quorvi手机助手"},
     };
     for (size_t i = 0; i < std::size(values); ++i) {
       Stored stored = ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, values[i].name);
@@ -288,9 +288,12 @@ TEST_F(Registration, SetRegStringRefusesMissingParts) {
     HKEY root;
     const wchar_t *subKey, *valueName, *data;
   } cases[] = {
-      {"no root", nullptr, key, L"v", L"d"},   {"no key", HKEY_CURRENT_USER, nullptr, L"v", L"d"},
-      {"empty key", HKEY_CURRENT_USER, L"", L"v", L"d"}, {"no value name", HKEY_CURRENT_USER, key, nullptr, L"d"},
-      {"empty value name", HKEY_CURRENT_USER, key, L"", L"d"}, {"no data", HKEY_CURRENT_USER, key, L"v", nullptr},
+      {"no root", nullptr, key, L"v", L"d"},
+      {"no key", HKEY_CURRENT_USER, nullptr, L"v", L"d"},
+      {"empty key", HKEY_CURRENT_USER, L"", L"v", L"d"},
+      {"no value name", HKEY_CURRENT_USER, key, nullptr, L"d"},
+      {"empty value name", HKEY_CURRENT_USER, key, L"", L"d"},
+      {"no data", HKEY_CURRENT_USER, key, L"v", nullptr},
   };
   for (const auto& c : cases) {
     EXPECT_FALSE(SetRegStringWith(recording_, c.root, c.subKey, c.valueName, c.data)) << c.name;

@@ -58,11 +58,14 @@ TEST(ReportBody, KeysInOrderValuesRaw) {
     ReportFields fields;
     std::string body;
   } cases[] = {
-      {"installer's own report", {100, "2014-05-06 13:45:12", "00-1A-2B-3C-4D-5E\n", "", ""},
+      {"installer's own report",
+       {100, "2014-05-06 13:45:12", "00-1A-2B-3C-4D-5E\n", "", ""},
        "type=100&time=2014-05-06 13:45:12&mac=00-1A-2B-3C-4D-5E\n&apkid=&AdditionalInfo="},
-      {"no adapter list: empty mac", {100, "2014-05-06 13:45:12", "", "", ""},
+      {"no adapter list: empty mac",
+       {100, "2014-05-06 13:45:12", "", "", ""},
        "type=100&time=2014-05-06 13:45:12&mac=&apkid=&AdditionalInfo="},
-      {"values are not url-encoded", {-7, "a b", "c&d", "e=f", "g%20h+"},
+      {"values are not url-encoded",
+       {-7, "a b", "c&d", "e=f", "g%20h+"},
        "type=-7&time=a b&mac=c&d&apkid=e=f&AdditionalInfo=g%20h+"},
   };
   for (const auto& c : cases) EXPECT_EQ(FormatReportBody(c.fields), c.body) << c.name;

@@ -1,7 +1,9 @@
 // The report record, the conversion and the POST received by a loopback collector.
+// Winsock 2 must come before <windows.h>
+// clang-format off
 #include <winsock2.h>
-
 #include "system/report.h"
+// clang-format on
 
 #include <gtest/gtest.h>
 
@@ -104,7 +106,9 @@ class Collector {
 };
 
 // Adapter lists handed to CMakePackage in place of the machine's.
-ULONG WINAPI NoAdapters(PIP_ADAPTER_INFO, PULONG) { return ERROR_NO_DATA; }
+ULONG WINAPI NoAdapters(PIP_ADAPTER_INFO, PULONG) {
+  return ERROR_NO_DATA;
+}
 ULONG WINAPI ListTooLong(PIP_ADAPTER_INFO, PULONG size) {
   *size = 4000;
   return ERROR_BUFFER_OVERFLOW;

@@ -11,11 +11,11 @@
 namespace testservice {
 
 // How the test service answers SERVICE_CONTROL_STOP (its start argument):
-inline constexpr wchar_t kStopAtOnce[] = L"stop";         // reports SERVICE_STOPPED
-inline constexpr wchar_t kHang[] = L"hang";               // stays STOP_PENDING, check point frozen
-inline constexpr wchar_t kProgress[] = L"progress";       // STOP_PENDING with a rising check point, then stopped
-inline constexpr wchar_t kCrawl[] = L"crawl";             // STOP_PENDING with a rising check point, never stopped,
-                                                          // and a wait hint of ten minutes
+inline constexpr wchar_t kStopAtOnce[] = L"stop";    // reports SERVICE_STOPPED
+inline constexpr wchar_t kHang[] = L"hang";          // stays STOP_PENDING, check point frozen
+inline constexpr wchar_t kProgress[] = L"progress";  // STOP_PENDING with a rising check point, then stopped
+inline constexpr wchar_t kCrawl[] = L"crawl";        // STOP_PENDING with a rising check point, never stopped,
+                                                     // and a wait hint of ten minutes
 // wait hint the pending modes report, and their check-point step
 inline constexpr DWORD kWaitHintMs = 300;
 inline constexpr DWORD kStepMs = 50;

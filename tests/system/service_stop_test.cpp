@@ -23,8 +23,7 @@ class ServiceStop : public testing::Test {
  protected:
   void SetUp() override {
     name_ = L"QuorviTestSvc" + std::to_wstring(GetCurrentProcessId()) + L"_" +
-            std::to_wstring(testing::UnitTest::GetInstance()->random_seed()) + L"_" +
-            std::to_wstring(GetTickCount());
+            std::to_wstring(testing::UnitTest::GetInstance()->random_seed()) + L"_" + std::to_wstring(GetTickCount());
     ASSERT_TRUE(testservice::Install(name_, (BinDir() / L"quorvi-test-service.exe").wstring()));
   }
   void TearDown() override { testservice::Remove(name_); }
@@ -161,12 +160,13 @@ TEST_F(ProcessKill, MatchingNamesEndOthersLive) {
   struct {
     const wchar_t* exe;
     bool ends;
-  } cases[] = {
-      {L"adb.exe", true},     {L"ADB.EXE", true},      {L"Adb.exe", true},
-      {L"Adb.exe", true},  // two processes of one name
-      {L"httpd.exe", true},   {L"httpd2.exe", false},  {L"xadb.exe", false},
-      {L"qäpp.exe", true},    {L"QÄpp.exe", false},    {L"Quorvi.exe", false},
-  };
+  } cases[] =
+      {
+          {L"adb.exe", true},   {L"ADB.EXE", true},     {L"Adb.exe", true},
+          {L"Adb.exe", true},  // two processes of one name
+          {L"httpd.exe", true}, {L"httpd2.exe", false}, {L"xadb.exe", false},
+          {L"qäpp.exe", true},  {L"QÄpp.exe", false},   {L"Quorvi.exe", false},
+      };
   for (const auto& c : cases) Start(c.exe);
   TerminateProcessesByName({L"ZELK_Helper.exe", L"adb.exe", L"httpd.exe", L"http.exe", L"QäPP.exe"});
   for (size_t i = 0; i < std::size(cases); ++i) {
