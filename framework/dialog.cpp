@@ -41,7 +41,9 @@ CDialogImpl::~CDialogImpl() {
   }
 }
 
-DLGPROC CDialogImpl::GetDialogProc() { return &CDialogImpl::DialogProc; }
+DLGPROC CDialogImpl::GetDialogProc() {
+  return &CDialogImpl::DialogProc;
+}
 
 void CDialogImpl::OnFinalMessage(HWND) {}
 
@@ -53,13 +55,15 @@ HWND CDialogImpl::Create(HWND owner, int templateId, LPARAM initParam) {
   if (m_hWnd) return nullptr;
   CDialogImpl* outer = creatingDialog;
   creatingDialog = this;
-  HWND window = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), owner,
-                                     GetDialogProc(), initParam);
+  HWND window = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), owner, GetDialogProc(),
+                                     initParam);
   creatingDialog = outer;
   return window;
 }
 
-BOOL CDialogImpl::DestroyWindow() { return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE; }
+BOOL CDialogImpl::DestroyWindow() {
+  return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE;
+}
 
 INT_PTR CALLBACK CDialogImpl::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   CDialogImpl* self = FromHandle(window);

@@ -1,7 +1,7 @@
 #include "framework/hyperlink.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
-
 
 BOOL CHyperLink::SubclassWindow(HWND window) {
   if (!normalFont_ && ::IsWindow(window)) {
@@ -59,7 +59,8 @@ void CHyperLink::MeasureText() {
   ::GetClientRect(m_hWnd, &client);
   ScopedGetDC dc(m_hWnd);
   if (!dc.get()) return;
-  ScopedSelectObject font(dc.get(), linkFont_ ? static_cast<HGDIOBJ>(linkFont_.get()) : ::GetStockObject(DEFAULT_GUI_FONT));
+  ScopedSelectObject font(dc.get(),
+                          linkFont_ ? static_cast<HGDIOBJ>(linkFont_.get()) : ::GetStockObject(DEFAULT_GUI_FONT));
   RECT text = client;
   ::DrawTextW(dc.get(), label_.c_str(), -1, &text, DT_LEFT | DT_WORDBREAK | DT_CALCRECT);
   // the host's client area bounds what can be clicked
@@ -82,8 +83,8 @@ BOOL CHyperLink::Navigate() {
     return TRUE;
   }
   if (address_.empty()) return FALSE;
-  auto code = reinterpret_cast<INT_PTR>(
-      ::ShellExecuteW(nullptr, L"open", address_.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  auto code =
+      reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, L"open", address_.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
   return code > 32;
 }
 
@@ -200,15 +201,13 @@ LRESULT CHyperLink::OnEnable(UINT, WPARAM, LPARAM, BOOL&) {
   return 0;
 }
 
-BOOL CHyperLink::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result,
-                                      DWORD) {
+BOOL CHyperLink::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result, DWORD) {
   MessageDispatch<CHyperLink> d(this, window, message, wParam, lParam, result);
   return d.Message(WM_PAINT, &CHyperLink::OnPaint) || d.Message(WM_PRINTCLIENT, &CHyperLink::OnPaint) ||
-         d.Message(WM_ERASEBKGND, &CHyperLink::OnEraseBackground) ||
-         d.Message(WM_SETFOCUS, &CHyperLink::OnFocus) || d.Message(WM_KILLFOCUS, &CHyperLink::OnFocus) ||
-         d.Message(WM_LBUTTONDOWN, &CHyperLink::OnButtonDown) || d.Message(WM_LBUTTONUP, &CHyperLink::OnButtonUp) ||
-         d.Message(WM_CHAR, &CHyperLink::OnChar) || d.Message(WM_GETDLGCODE, &CHyperLink::OnGetDlgCode) ||
-         d.Message(WM_SETCURSOR, &CHyperLink::OnSetCursor) || d.Message(WM_SETFONT, &CHyperLink::OnSetFont) ||
-         d.Message(WM_SIZE, &CHyperLink::OnSize) || d.Message(WM_ENABLE, &CHyperLink::OnEnable) ||
-         d.DefaultReflection();
+         d.Message(WM_ERASEBKGND, &CHyperLink::OnEraseBackground) || d.Message(WM_SETFOCUS, &CHyperLink::OnFocus) ||
+         d.Message(WM_KILLFOCUS, &CHyperLink::OnFocus) || d.Message(WM_LBUTTONDOWN, &CHyperLink::OnButtonDown) ||
+         d.Message(WM_LBUTTONUP, &CHyperLink::OnButtonUp) || d.Message(WM_CHAR, &CHyperLink::OnChar) ||
+         d.Message(WM_GETDLGCODE, &CHyperLink::OnGetDlgCode) || d.Message(WM_SETCURSOR, &CHyperLink::OnSetCursor) ||
+         d.Message(WM_SETFONT, &CHyperLink::OnSetFont) || d.Message(WM_SIZE, &CHyperLink::OnSize) ||
+         d.Message(WM_ENABLE, &CHyperLink::OnEnable) || d.DefaultReflection();
 }

@@ -28,10 +28,18 @@ bool Contains(const std::vector<T*>& list, T* item) {
 
 }  // namespace
 
-BOOL CMessageLoop::AddMessageFilter(CMessageFilter* filter) { return AddUnique(filters_, filter); }
-BOOL CMessageLoop::RemoveMessageFilter(CMessageFilter* filter) { return RemoveOne(filters_, filter); }
-BOOL CMessageLoop::AddIdleHandler(CIdleHandler* handler) { return AddUnique(idleHandlers_, handler); }
-BOOL CMessageLoop::RemoveIdleHandler(CIdleHandler* handler) { return RemoveOne(idleHandlers_, handler); }
+BOOL CMessageLoop::AddMessageFilter(CMessageFilter* filter) {
+  return AddUnique(filters_, filter);
+}
+BOOL CMessageLoop::RemoveMessageFilter(CMessageFilter* filter) {
+  return RemoveOne(filters_, filter);
+}
+BOOL CMessageLoop::AddIdleHandler(CIdleHandler* handler) {
+  return AddUnique(idleHandlers_, handler);
+}
+BOOL CMessageLoop::RemoveIdleHandler(CIdleHandler* handler) {
+  return RemoveOne(idleHandlers_, handler);
+}
 
 BOOL CMessageLoop::PreTranslateMessage(MSG* message) {
   // a filter may remove itself or others while it runs: walk a copy, skip the removed

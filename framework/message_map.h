@@ -4,8 +4,11 @@
 // on with the next rows. Rows may chain to another map and, at the end, reflect
 // control notifications back to the child that sent them.
 #pragma once
+// the common-controls header needs windows.h before it
+// clang-format off
 #include <windows.h>
 #include <commctrl.h>
+// clang-format on
 
 // Reflected messages reach the child with this offset added.
 constexpr UINT kReflectedMessageBase = 0x2000;
@@ -56,9 +59,7 @@ class MessageDispatch {
   WPARAM wParam() const { return wParam_; }
   LPARAM lParam() const { return lParam_; }
 
-  bool Message(UINT message, MessageHandler handler) {
-    return message_ == message && Call(handler);
-  }
+  bool Message(UINT message, MessageHandler handler) { return message_ == message && Call(handler); }
   bool MessageRange(UINT first, UINT last, MessageHandler handler) {
     return message_ >= first && message_ <= last && Call(handler);
   }
@@ -85,9 +86,7 @@ class MessageDispatch {
   // The last row of a parent's map: control messages go back to their child.
   bool Reflect() { return ReflectNotification(window_, message_, wParam_, lParam_, result_) != FALSE; }
   // The last row of a control's map: reflected messages get default handling.
-  bool DefaultReflection() {
-    return DefaultReflectionHandler(window_, message_, wParam_, lParam_, result_) != FALSE;
-  }
+  bool DefaultReflection() { return DefaultReflectionHandler(window_, message_, wParam_, lParam_, result_) != FALSE; }
 
  private:
   bool Call(MessageHandler handler) {

@@ -64,7 +64,9 @@ CWindowImpl::~CWindowImpl() {
   }
 }
 
-WindowClassSpec CWindowImpl::GetWindowClassSpec() const { return {}; }
+WindowClassSpec CWindowImpl::GetWindowClassSpec() const {
+  return {};
+}
 
 CWindowImpl* CWindowImpl::FromHandle(HWND window) {
   return static_cast<CWindowImpl*>(::GetPropW(window, kObjectProperty));
@@ -80,9 +82,8 @@ HWND CWindowImpl::Create(HWND parent, const RECT* rect, const wchar_t* text, DWO
   RECT r = rect ? *rect : RECT{0, 0, 0, 0};
   CWindowImpl* outer = creatingWindow;
   creatingWindow = this;
-  HWND window = ::CreateWindowExW(exStyle, spec.className, text ? text : L"", style, r.left, r.top,
-                                  r.right - r.left, r.bottom - r.top, parent,
-                                  reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
+  HWND window = ::CreateWindowExW(exStyle, spec.className, text ? text : L"", style, r.left, r.top, r.right - r.left,
+                                  r.bottom - r.top, parent, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
                                   ::GetModuleHandleW(nullptr), nullptr);
   creatingWindow = outer;
   return window;
@@ -117,7 +118,9 @@ HWND CWindowImpl::UnsubclassWindow() {
   return window;
 }
 
-BOOL CWindowImpl::DestroyWindow() { return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE; }
+BOOL CWindowImpl::DestroyWindow() {
+  return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE;
+}
 
 LRESULT CWindowImpl::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   return ::CallWindowProcW(superProc_, m_hWnd, message, wParam, lParam);

@@ -30,7 +30,9 @@ LRESULT CBitmapEdit::OnCreate(UINT message, WPARAM wParam, LPARAM lParam, BOOL&)
   return DefWindowProc(message, wParam, lParam);
 }
 
-LRESULT CBitmapEdit::OnEraseBackground(UINT, WPARAM, LPARAM, BOOL&) { return 0; }
+LRESULT CBitmapEdit::OnEraseBackground(UINT, WPARAM, LPARAM, BOOL&) {
+  return 0;
+}
 
 void CBitmapEdit::Paint(HDC dc) {
   if (!::IsWindowVisible(parentWindow)) return;
@@ -84,8 +86,7 @@ LRESULT CBitmapEdit::OnControlColor(UINT, WPARAM wParam, LPARAM, BOOL&) {
 BOOL CBitmapEdit::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result,
                                        DWORD) {
   MessageDispatch<CBitmapEdit> d(this, window, message, wParam, lParam, result);
-  return d.Message(WM_CREATE, &CBitmapEdit::OnCreate) ||
-         d.Message(WM_ERASEBKGND, &CBitmapEdit::OnEraseBackground) ||
+  return d.Message(WM_CREATE, &CBitmapEdit::OnCreate) || d.Message(WM_ERASEBKGND, &CBitmapEdit::OnEraseBackground) ||
          d.Message(WM_PAINT, &CBitmapEdit::OnPaint) || d.Message(WM_PRINTCLIENT, &CBitmapEdit::OnPaint) ||
          d.Message(WM_MOVE, &CBitmapEdit::OnMoveOrSize) || d.Message(WM_SIZE, &CBitmapEdit::OnMoveOrSize) ||
          d.Message(WM_CTLCOLOREDIT, &CBitmapEdit::OnControlColor) ||

@@ -95,8 +95,8 @@ void CCustomButton::RenderStateImage(Gdiplus::GpBitmap* target, int index, COLOR
     sliceWidth = static_cast<float>(stripImage->Width()) / static_cast<float>(sliceCount);
     stripHeight = static_cast<float>(stripImage->Height());
     gp::GdipDrawImageRectRect(graphics.get(), stripImage->get(), 0, 0, sliceWidth, stripHeight,
-                              static_cast<float>(index) * sliceWidth, 0, sliceWidth, stripHeight,
-                              Gdiplus::UnitPixel, nullptr, nullptr, nullptr);
+                              static_cast<float>(index) * sliceWidth, 0, sliceWidth, stripHeight, Gdiplus::UnitPixel,
+                              nullptr, nullptr, nullptr);
   }
   DrawCaption(graphics.get(), Gdiplus::RectF(0, 0, sliceWidth, stripHeight), color);
 }
@@ -157,7 +157,8 @@ LRESULT CCustomButton::OnSetFont(UINT message, WPARAM wParam, LPARAM lParam, BOO
   return DefWindowProc(message, wParam, lParam);
 }
 
-LRESULT CCustomButton::OnCustomDraw(NMCUSTOMDRAW* draw, BOOL& handled) {
+LRESULT CCustomButton::OnCustomDraw(NMHDR* header, BOOL& handled) {
+  auto* draw = reinterpret_cast<NMCUSTOMDRAW*>(header);
   switch (draw->dwDrawStage) {
     case CDDS_PREPAINT:
       return CDRF_DOERASE;
@@ -200,11 +201,11 @@ LRESULT CCustomButton::OnReflectedNotify(UINT, WPARAM, LPARAM lParam, BOOL& hand
     handled = FALSE;
     return 0;
   }
-  return OnCustomDraw(reinterpret_cast<NMCUSTOMDRAW*>(lParam), handled);
+  return OnCustomDraw(header, handled);
 }
 
-BOOL CCustomButton::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                         LRESULT& result, DWORD) {
+BOOL CCustomButton::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result,
+                                         DWORD) {
   MessageDispatch<CCustomButton> d(this, window, message, wParam, lParam, result);
   return d.Message(WM_SIZE, &CCustomButton::OnSize) || d.Message(WM_SETFONT, &CCustomButton::OnSetFont) ||
          d.Message(kReflectedNotify, &CCustomButton::OnReflectedNotify);

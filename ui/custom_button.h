@@ -45,7 +45,7 @@ class CCustomButton : public CWindowImpl {
   LRESULT OnSize(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled);
   LRESULT OnSetFont(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled);
   LRESULT OnReflectedNotify(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled);
-  LRESULT OnCustomDraw(NMCUSTOMDRAW* draw, BOOL& handled);
+  LRESULT OnCustomDraw(NMHDR* header, BOOL& handled);
 
   UniqueGdiplusFont captionFont_;
   CBackgroundBrush background_;

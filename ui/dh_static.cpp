@@ -15,8 +15,7 @@ LRESULT DhStatic::OnButtonDown(UINT, WPARAM, LPARAM, BOOL&) {
   return 0;
 }
 
-BOOL DhStatic::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result,
-                                    DWORD) {
+BOOL DhStatic::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result, DWORD) {
   MessageDispatch<DhStatic> d(this, window, message, wParam, lParam, result);
   return d.Message(WM_LBUTTONDOWN, &DhStatic::OnButtonDown) || d.DefaultReflection();
 }

@@ -2,9 +2,8 @@
 // the main template with a known background, message pumping, pixel reads and
 // real mouse and keyboard input.
 #pragma once
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdlib>
 #include <functional>
@@ -125,8 +124,7 @@ class TestDialog : public CDialogImpl {
   std::vector<WPARAM> toggles;
   std::function<void(UINT, WPARAM, LPARAM)> onCommand;
 
-  BOOL ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result,
-                            DWORD) override {
+  BOOL ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result, DWORD) override {
     MessageDispatch<TestDialog> d(this, window, message, wParam, lParam, result);
     return d.Message(WM_ERASEBKGND, &TestDialog::OnErase) || d.Message(WM_PAINT, &TestDialog::OnPaint) ||
            d.Message(WM_PRINTCLIENT, &TestDialog::OnPaint) || d.Message(UM_TOGGLE_CHECK, &TestDialog::OnToggle) ||

@@ -1,7 +1,8 @@
 // CHyperLink on a real static control, driven with real mouse and keyboard input.
+#include "framework/hyperlink.h"
+
 #include <gtest/gtest.h>
 
-#include "framework/hyperlink.h"
 #include "tests/framework/gui_test_support.h"
 
 namespace {

@@ -1,12 +1,12 @@
 // The message loop's filters and idle rules, and the module's loop map.
+#include "framework/message_loop.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
-
-#include "framework/message_loop.h"
 
 namespace {
 
@@ -104,10 +104,10 @@ TEST(MessageLoop, IdlePhasesRunUntilNoMoreWorkAndRestartOnlyAfterIdleMessages) {
   loop.AddMessageFilter(&log);
   EXPECT_EQ(loop.Run(), 70000);
   const std::vector<std::string> expected = {
-      "idle 0",        // the loop starts with an idle phase,
-      "message 512",   // a mouse move leaves idle processing off while the queue is empty,
-      "message 1024",  // another message makes it due again, counting from 0,
-      "idle 0",        "idle 1",  // and a handler that wants more is called again
+      "idle 0",                  // the loop starts with an idle phase,
+      "message 512",             // a mouse move leaves idle processing off while the queue is empty,
+      "message 1024",            // another message makes it due again, counting from 0,
+      "idle 0",       "idle 1",  // and a handler that wants more is called again
   };
   EXPECT_EQ(events, expected);
 }
@@ -117,7 +117,7 @@ TEST(MessageLoop, OnlyMouseMovesPaintsAndTheCaretTimerLeaveIdleAlone) {
     UINT message;
     BOOL idle;
   } cases[] = {{WM_MOUSEMOVE, FALSE}, {WM_NCMOUSEMOVE, FALSE}, {WM_PAINT, FALSE}, {0x0118, FALSE},
-               {WM_TIMER, TRUE},      {WM_KEYDOWN, TRUE},      {WM_USER, TRUE},  {WM_LBUTTONDOWN, TRUE}};
+               {WM_TIMER, TRUE},      {WM_KEYDOWN, TRUE},      {WM_USER, TRUE},   {WM_LBUTTONDOWN, TRUE}};
   for (const auto& c : cases) {
     MSG message{nullptr, c.message, 0, 0, 0, {}};
     EXPECT_EQ(CMessageLoop::IsIdleMessage(&message), c.idle) << c.message;

@@ -1,10 +1,11 @@
 // Message maps and reflection, on real windows where a window is involved.
+#include "framework/message_map.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "framework/message_map.h"
 #include "framework/window.h"
 #include "tests/framework/gui_test_support.h"
 
@@ -21,9 +22,8 @@ class LoggingMap : public CMessageMap {
                             DWORD = 0) override {
     MessageDispatch<LoggingMap> d(this, window, message, wParam, lParam, result);
     return d.Message(WM_USER, &LoggingMap::First) || d.Message(WM_USER, &LoggingMap::Second) ||
-           d.MessageRange(WM_USER + 10, WM_USER + 20, &LoggingMap::Range) ||
-           d.Command(1007, &LoggingMap::Command) || d.Notify(1012, NM_CLICK, &LoggingMap::Notify) ||
-           (chained && d.Chain(*chained));
+           d.MessageRange(WM_USER + 10, WM_USER + 20, &LoggingMap::Range) || d.Command(1007, &LoggingMap::Command) ||
+           d.Notify(1012, NM_CLICK, &LoggingMap::Notify) || (chained && d.Chain(*chained));
   }
 
  private:

@@ -5,8 +5,6 @@
 // Any failure to find the thread's message loop from the window quits with 3.
 #include <windows.h>
 
-#include <shellapi.h>
-
 #include <string>
 
 #include "app/startup.h"
@@ -22,8 +20,7 @@ class ProbeDialog : public CDialogImpl, public CMessageFilter, public CIdleHandl
   BOOL PreTranslateMessage(MSG* message) override { return ::IsDialogMessageW(m_hWnd, message); }
   BOOL OnIdle() override { return FALSE; }
 
-  BOOL ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result,
-                            DWORD) override {
+  BOOL ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result, DWORD) override {
     MessageDispatch<ProbeDialog> d(this, window, message, wParam, lParam, result);
     return d.Message(WM_INITDIALOG, &ProbeDialog::OnInit) || d.Message(WM_DESTROY, &ProbeDialog::OnDestroy) ||
            d.Message(kAct, &ProbeDialog::OnAct);
@@ -62,11 +59,8 @@ class ProbeDialog : public CDialogImpl, public CMessageFilter, public CIdleHandl
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
-  int argc = 0;
-  LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
-  if (argc >= 2) mode = argv[1];
-  if (argc >= 3) quitCode = _wtoi(argv[2]);
-  ::LocalFree(argv);
+  if (__argc >= 2) mode = __wargv[1];
+  if (__argc >= 3) quitCode = _wtoi(__wargv[2]);
   int templateId = mode == L"missing-template" ? 4321 : kMainDialogTemplate;
   return RunApplication(instance, [&] { return RunMainDialog<ProbeDialog>(showCommand, templateId); });
 }

@@ -1,9 +1,8 @@
 // The start-up helpers in a program of their own: the process exit code is the
 // loop's WM_QUIT wParam in full (read here, on the Windows side), 0 when the
 // window cannot be created, and the window starts with the given show command.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 
@@ -46,7 +45,9 @@ TEST(Startup, TheExitCodeIsTheQuitMessagesWParam) {
   for (const auto& c : cases) EXPECT_EQ(RunProbe(c.arguments), c.code) << c.code;
 }
 
-TEST(Startup, AWindowThatCannotBeCreatedGivesZero) { EXPECT_EQ(RunProbe(L"missing-template 1009"), 0u); }
+TEST(Startup, AWindowThatCannotBeCreatedGivesZero) {
+  EXPECT_EQ(RunProbe(L"missing-template 1009"), 0u);
+}
 
 TEST(Startup, TheWindowIsShownWithTheStartsShowCommand) {
   EXPECT_EQ(RunProbe(L"show", SW_SHOWMINNOACTIVE), 2u);

@@ -1,7 +1,8 @@
 // CUpdateUI applies the states set on its table to the controls in one go.
+#include "framework/update_ui.h"
+
 #include <gtest/gtest.h>
 
-#include "framework/update_ui.h"
 #include "tests/framework/gui_test_support.h"
 
 namespace {
@@ -9,8 +10,8 @@ namespace {
 TEST(UpdateUI, ChangesReachTheControlsOnlyWhenTheTableIsApplied) {
   test::TestDialog dialog;
   ASSERT_TRUE(dialog.Open(200, 100));
-  HWND box = ::CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 0, 0, 20, 20,
-                               dialog.m_hWnd, reinterpret_cast<HMENU>(300), nullptr, nullptr);
+  HWND box = ::CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 0, 0, 20, 20, dialog.m_hWnd,
+                               reinterpret_cast<HMENU>(300), nullptr, nullptr);
   HWND label = ::CreateWindowExW(0, L"STATIC", L"old", WS_CHILD | WS_VISIBLE, 0, 30, 50, 20, dialog.m_hWnd,
                                  reinterpret_cast<HMENU>(301), nullptr, nullptr);
   CUpdateUI update{300, 301};

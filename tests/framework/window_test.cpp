@@ -1,9 +1,10 @@
 // Dialogs and window objects: binding, answers through the dialog procedure,
 // superclassing and subclassing, and the end of a window's life.
+#include "framework/window.h"
+
 #include <gtest/gtest.h>
 
 #include "framework/dialog.h"
-#include "framework/window.h"
 #include "tests/framework/gui_test_support.h"
 
 namespace {
@@ -15,12 +16,11 @@ class ProbeDialog : public CDialogImpl {
   int finalCount = 0;
   bool sawFontBeforeInit = false;
 
-  BOOL ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result,
-                            DWORD) override {
+  BOOL ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result, DWORD) override {
     MessageDispatch<ProbeDialog> d(this, window, message, wParam, lParam, result);
     return d.Message(WM_SETFONT, &ProbeDialog::OnSetFont) || d.Message(WM_INITDIALOG, &ProbeDialog::OnInit) ||
-           d.Message(WM_NCHITTEST, &ProbeDialog::OnHitTest) ||
-           d.Message(WM_CTLCOLORSTATIC, &ProbeDialog::OnColor) || d.Command(IDCANCEL, &ProbeDialog::OnCancel);
+           d.Message(WM_NCHITTEST, &ProbeDialog::OnHitTest) || d.Message(WM_CTLCOLORSTATIC, &ProbeDialog::OnColor) ||
+           d.Command(IDCANCEL, &ProbeDialog::OnCancel);
   }
   void OnFinalMessage(HWND) override { ++finalCount; }
 

@@ -1,9 +1,10 @@
 // CBitmapEdit: its class, its inner edit, fitting to the frame image, and the
 // captured backgrounds it paints with, read back from the screen.
+#include "ui/bitmap_edit.h"
+
 #include <gtest/gtest.h>
 
 #include "tests/framework/gui_test_support.h"
-#include "ui/bitmap_edit.h"
 
 namespace {
 
@@ -81,8 +82,7 @@ TEST_F(FolderBox, AMovedBoxPaintsTheBackgroundNowUnderIt) {
     for (int x : {3, 60}) {
       EXPECT_EQ(test::ReadPixel(dialog.m_hWnd, 100 + step + x, 52), dialog.BackgroundAt(100 + step + x, 0)) << step;
     }
-    EXPECT_EQ(test::ReadPixel(dialog.m_hWnd, 100 + step + 100, 65), dialog.BackgroundAt(100 + step + 100, 0))
-        << step;
+    EXPECT_EQ(test::ReadPixel(dialog.m_hWnd, 100 + step + 100, 65), dialog.BackgroundAt(100 + step + 100, 0)) << step;
   }
 }
 

@@ -1,9 +1,10 @@
 // CCustomButton on a real dialog: which pre-rendered picture each state shows,
 // read back from the screen, and the rules for size, font and caption changes.
-#include <windows.h>
+#include "ui/custom_button.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <array>
 #include <ostream>
@@ -11,14 +12,13 @@
 #include <vector>
 
 #include "tests/framework/gui_test_support.h"
-#include "ui/custom_button.h"
 
 namespace {
 
 constexpr COLORREF kSlice0 = RGB(0x32, 0x9E, 0xD9);  // install strip
 constexpr COLORREF kSlice1 = RGB(0x34, 0xB7, 0xFF);
-constexpr COLORREF kGround = RGB(20, 200, 40);       // the test dialog
-constexpr int kOutside = 2;                          // an index beyond the 2-slice strip: no slice, background only
+constexpr COLORREF kGround = RGB(20, 200, 40);  // the test dialog
+constexpr int kOutside = 2;                     // an index beyond the 2-slice strip: no slice, background only
 
 class CustomButton : public ::testing::Test {
  protected:
@@ -78,7 +78,9 @@ struct StateCase {
   COLORREF expected;
 };
 
-void PrintTo(const StateCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const StateCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class CustomButtonStates : public CustomButton, public ::testing::WithParamInterface<StateCase> {};
 
@@ -94,14 +96,13 @@ TEST_P(CustomButtonStates, ShowTheirSliceOnScreen) {
 
 INSTANTIATE_TEST_SUITE_P(
     Install, CustomButtonStates,
-    ::testing::Values(StateCase{"normal", {0, 1, 1, 1}, false, false, false, kSlice0},
-                      StateCase{"hot", {0, 1, kOutside, kOutside}, true, false, false, kSlice1},
-                      StateCase{"pressed", {0, kOutside, 1, kOutside}, false, true, false, kSlice1},
-                      StateCase{"pressed_and_hot_shows_pressed", {0, kOutside, 1, kOutside}, true, true, false,
-                                kSlice1},
-                      StateCase{"disabled", {0, kOutside, kOutside, 1}, false, false, true, kSlice1},
-                      StateCase{"index_beyond_the_strip_shows_the_background", {kOutside, 1, 1, 1}, false, false,
-                                false, kGround}),
+    ::testing::Values(
+        StateCase{"normal", {0, 1, 1, 1}, false, false, false, kSlice0},
+        StateCase{"hot", {0, 1, kOutside, kOutside}, true, false, false, kSlice1},
+        StateCase{"pressed", {0, kOutside, 1, kOutside}, false, true, false, kSlice1},
+        StateCase{"pressed_and_hot_shows_pressed", {0, kOutside, 1, kOutside}, true, true, false, kSlice1},
+        StateCase{"disabled", {0, kOutside, kOutside, 1}, false, false, true, kSlice1},
+        StateCase{"index_beyond_the_strip_shows_the_background", {kOutside, 1, 1, 1}, false, false, false, kGround}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CustomButton, TheCloseButtonsTwoRightmostColumnsShowTheWindowInEveryState) {

@@ -1,9 +1,10 @@
 // DhStatic: a press on the label toggles its check box once; double-click
 // messages toggle nothing.
+#include "ui/dh_static.h"
+
 #include <gtest/gtest.h>
 
 #include "tests/framework/gui_test_support.h"
-#include "ui/dh_static.h"
 
 namespace {
 
@@ -13,8 +14,8 @@ class Label : public ::testing::Test {
     dialog.hollowStatics = true;
     ASSERT_TRUE(dialog.Open(300, 100));
     // the test dialog toggles box 1000 + index
-    box = ::CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 10, 20, 13, 13,
-                            dialog.m_hWnd, reinterpret_cast<HMENU>(1003), nullptr, nullptr);
+    box = ::CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 10, 20, 13, 13, dialog.m_hWnd,
+                            reinterpret_cast<HMENU>(1003), nullptr, nullptr);
     RECT rect{26, 19, 120, 35};
     ASSERT_TRUE(label.Create(dialog.m_hWnd, &rect, L"开机启动", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 0, 1234));
     label.checkIndex = 3;

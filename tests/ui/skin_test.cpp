@@ -1,8 +1,9 @@
 // Skin images from the program's resources, and the background capture.
+#include "ui/skin.h"
+
 #include <gtest/gtest.h>
 
 #include "tests/framework/gui_test_support.h"
-#include "ui/skin.h"
 
 namespace {
 
@@ -14,7 +15,7 @@ struct SkinCase {
 
 TEST(SkinImages, EveryImageLoadsWithItsSize) {
   const SkinCase cases[] = {
-      {IDB_PAGE_OPTIONS, 579, 273}, {IDB_BTN_INSTALL, 362, 50},   {IDB_BTN_CLOSE, 92, 36},
+      {IDB_PAGE_OPTIONS, 579, 273}, {IDB_BTN_INSTALL, 362, 50},    {IDB_BTN_CLOSE, 92, 36},
       {IDB_BTN_CUSTOM, 156, 11},    {IDB_BTN_CHANGE_DIR, 184, 33}, {IDB_PAGE_PROGRESS, 580, 272},
       {IDB_ICON_FILES, 65, 65},     {IDB_ICON_PICTURES, 65, 65},   {IDB_ICON_RINGTONES, 65, 65},
       {IDB_ICON_APPS, 65, 65},      {IDB_EDIT_FRAME, 409, 33},     {IDB_PAGE_FINISH, 580, 274},
@@ -85,8 +86,8 @@ class Capture : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(dialog.Open(400, 200));
-    child = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 37, 20, 60, 30, dialog.m_hWnd, nullptr,
-                              nullptr, nullptr);
+    child = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 37, 20, 60, 30, dialog.m_hWnd, nullptr, nullptr,
+                              nullptr);
     ASSERT_TRUE(child);
   }
   void TearDown() override { dialog.DestroyWindow(); }

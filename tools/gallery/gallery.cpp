@@ -4,9 +4,6 @@
 //   quorvi-gallery.exe --screenshot FILE    save the painted window as PNG and exit (0 on success)
 #include <windows.h>
 
-#include <commctrl.h>
-#include <shellapi.h>
-
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -71,8 +68,8 @@ bool SaveWindowPng(HWND window, const std::wstring& path) {
   if (gp::GdipGetImageEncoders(count, bytes, encoders) != Gdiplus::Ok) return false;
   for (UINT i = 0; i < count; ++i) {
     if (std::wstring(encoders[i].MimeType) == L"image/png") {
-      return gp::GdipSaveImageToFile(reinterpret_cast<Gdiplus::GpImage*>(owned.get()), path.c_str(),
-                                     &encoders[i].Clsid, nullptr) == Gdiplus::Ok;
+      return gp::GdipSaveImageToFile(reinterpret_cast<Gdiplus::GpImage*>(owned.get()), path.c_str(), &encoders[i].Clsid,
+                                     nullptr) == Gdiplus::Ok;
     }
   }
   return false;
@@ -87,17 +84,15 @@ class CGalleryDlg : public CDialogImpl, public CMessageFilter {
 
   BOOL PreTranslateMessage(MSG* message) override { return ::IsDialogMessageW(m_hWnd, message); }
 
-  BOOL ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result,
-                            DWORD) override {
+  BOOL ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result, DWORD) override {
     MessageDispatch<CGalleryDlg> d(this, window, message, wParam, lParam, result);
     return d.Message(WM_INITDIALOG, &CGalleryDlg::OnInitDialog) || d.Message(WM_DESTROY, &CGalleryDlg::OnDestroy) ||
            d.Message(WM_ERASEBKGND, &CGalleryDlg::OnEraseBackground) ||
            d.Message(WM_PRINTCLIENT, &CGalleryDlg::OnPaint) || d.Message(WM_PAINT, &CGalleryDlg::OnPaint) ||
            d.Message(WM_CTLCOLORSTATIC, &CGalleryDlg::OnCtlColorStatic) ||
            d.Message(WM_NCHITTEST, &CGalleryDlg::OnHitTest) || d.Message(UM_TOGGLE_CHECK, &CGalleryDlg::OnToggle) ||
-           d.Message(kTakeScreenshot, &CGalleryDlg::OnScreenshot) ||
-           d.Notify(1012, NM_CLICK, &CGalleryDlg::OnLink) || d.Command(1009, &CGalleryDlg::OnClose) ||
-           d.Command(IDCANCEL, &CGalleryDlg::OnClose) || d.Reflect();
+           d.Message(kTakeScreenshot, &CGalleryDlg::OnScreenshot) || d.Notify(1012, NM_CLICK, &CGalleryDlg::OnLink) ||
+           d.Command(1009, &CGalleryDlg::OnClose) || d.Command(IDCANCEL, &CGalleryDlg::OnClose) || d.Reflect();
   }
 
  private:
@@ -212,8 +207,8 @@ class CGalleryDlg : public CDialogImpl, public CMessageFilter {
     Gdiplus::GpSolidFill* rawFill = nullptr;
     gp::GdipCreateSolidFill(ToOpaqueArgb(RGB(245, 245, 245)), &rawFill);
     UniqueGdiplusSolidFill fill(rawFill);
-    gp::GdipFillRectangleI(graphics.get(), reinterpret_cast<Gdiplus::GpBrush*>(fill.get()), 0, kTopBand,
-                           client.right, client.bottom - kTopBand);
+    gp::GdipFillRectangleI(graphics.get(), reinterpret_cast<Gdiplus::GpBrush*>(fill.get()), 0, kTopBand, client.right,
+                           client.bottom - kTopBand);
     if (!page_ || !page_->get()) return;
     Gdiplus::GpBitmap* rawBand = nullptr;
     gp::GdipCreateBitmapFromScan0(client.right, kTopBand, 0, PixelFormat32bppARGB, nullptr, &rawBand);
@@ -297,11 +292,6 @@ class CGalleryDlg : public CDialogImpl, public CMessageFilter {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
-  int argc = 0;
-  LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
-  if (argv && argc == 3 && std::wstring(argv[1]) == L"--screenshot") screenshotPath = argv[2];
-  if (argv) ::LocalFree(argv);
-  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
-  ::InitCommonControlsEx(&controls);
+  if (__argc == 3 && std::wstring(__wargv[1]) == L"--screenshot") screenshotPath = __wargv[2];
   return RunApplication(instance, [&] { return RunMainDialog<CGalleryDlg>(showCommand); });
 }
