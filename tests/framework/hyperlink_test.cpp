@@ -72,6 +72,17 @@ TEST_F(HyperLink, AClickInsideTheTextNotifiesTheParentOnce) {
   test::Pump(600);  // past the double-click time
   test::ClickAt(dialog.m_hWnd, p.x, p.y);
   EXPECT_EQ(dialog.notifications.size(), 2u);
+  // notify mode has no visited look: once the focus rectangle is gone the
+  // underline is a full row of pure blue again
+  ::SetFocus(nullptr);
+  test::Pump(50);
+  ASSERT_NE(::GetFocus(), host);
+  int blue = 0;
+  for (int x = text.left; x < text.right; ++x) {
+    for (int y = text.top; y < text.bottom; ++y)
+      blue += test::ReadPixel(dialog.m_hWnd, 20 + x, 20 + y) == RGB(0, 0, 255);
+  }
+  EXPECT_GE(blue, text.right - text.left);
 }
 
 TEST_F(HyperLink, PressInsideAndReleaseOutsideSendsNothing) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "tests/framework/gui_test_support.h"
 
 namespace {
@@ -84,6 +86,30 @@ TEST_F(FolderBox, AMovedBoxPaintsTheBackgroundNowUnderIt) {
     }
     EXPECT_EQ(test::ReadPixel(dialog.m_hWnd, 100 + step + 100, 65), dialog.BackgroundAt(100 + step + 100, 0)) << step;
   }
+}
+
+TEST_F(FolderBox, LongTextScrollsInsideTheEditWhileTheFrameStays) {
+  Make();
+  ASSERT_TRUE(SetSkinImage(box.frameImage, IDB_EDIT_FRAME));
+  box.FitToImage();
+  box.innerRect = {5, 5, 406, 30};
+  ::SetWindowPos(box.m_hWnd, nullptr, 45, 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  test::Repaint(dialog.m_hWnd);
+  std::wstring text = L"C:\\";
+  for (int i = 0; i < 20; ++i) text += L"很长的安装目录名称\\";
+  ::SetWindowTextW(box.innerEdit, text.c_str());
+  ::SetFocus(box.innerEdit);
+  ::SendMessageW(box.innerEdit, EM_SETSEL, text.size(), text.size());
+  test::Repaint(dialog.m_hWnd);
+  // the first character has scrolled out to the left of the 401-pixel edit
+  LRESULT first = ::SendMessageW(box.innerEdit, EM_POSFROMCHAR, 0, 0);
+  EXPECT_LT(static_cast<short>(LOWORD(first)), 0);
+  RECT edit{};
+  ::GetWindowRect(box.innerEdit, &edit);
+  EXPECT_EQ(edit.right - edit.left, 401);
+  EXPECT_EQ(edit.bottom - edit.top, 25);
+  EXPECT_EQ(test::ReadPixel(dialog.m_hWnd, 45, 110), RGB(0xB7, 0xB7, 0xB7));
+  EXPECT_EQ(test::ReadPixel(dialog.m_hWnd, 45 + 408, 110), RGB(0xB7, 0xB7, 0xB7));
 }
 
 TEST_F(FolderBox, ColourMessagesGiveTheTextColourAndTheCapturedBrush) {
