@@ -11,6 +11,8 @@
 //   110 button "退出"        ends the program with exit code 1009
 //   112 static               the program's arguments as parsed from its command line, joined by '|'
 //   113 button               below the client area's lower edge -> status "outside"
+// On start it writes a line to its standard output, as the download engine's
+// diagnostics do: the driver must keep it out of its answers.
 // Escape (cancel command) -> status "escape". Client area 400 x 300.
 #include <windows.h>
 #include <shellapi.h>
@@ -107,6 +109,9 @@ LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
+  const char chatter[] = "test window: a line on standard output\n";
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), chatter, sizeof(chatter) - 1, &written, nullptr);
   WNDCLASSW cls{};
   cls.lpfnWndProc = MainProc;
   cls.hInstance = instance;

@@ -569,8 +569,28 @@ int wmain(int argc, wchar_t** argv) {
     if (i > 1) commandLine += L" ";
     commandLine += QuoteArgument(argv[i]);
   }
+  // The child's own output must never mix with the answers on standard output:
+  // it gets the driver's standard error (where diagnostics belong) for both of
+  // its outputs and an empty input. Only these copies are inheritable.
+  for (DWORD which : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
+    SetHandleInformation(GetStdHandle(which), HANDLE_FLAG_INHERIT, 0);
+  }
+  SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+  UniqueFileHandle nul(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                   OPEN_EXISTING, 0, nullptr));
+  UniqueHandle childOutput;
+  HANDLE ownError = GetStdHandle(STD_ERROR_HANDLE);
+  HANDLE copy = nullptr;
+  if (ownError && ownError != INVALID_HANDLE_VALUE &&
+      DuplicateHandle(GetCurrentProcess(), ownError, GetCurrentProcess(), &copy, 0, TRUE, DUPLICATE_SAME_ACCESS)) {
+    childOutput.reset(copy);
+  }
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = nul.get();
+  startup.hStdOutput = childOutput ? childOutput.get() : nul.get();
+  startup.hStdError = startup.hStdOutput;
   PROCESS_INFORMATION process{};
   // The child goes into a job that ends it when the driver's handles close,
   // so a driver that is itself killed leaves no window behind. Programs the
@@ -579,8 +599,7 @@ int wmain(int argc, wchar_t** argv) {
   JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
   limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK;
   if (job) SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof(limits));
-  // no inherited handles: the child must not hold the pipes the test reads
-  if (!CreateProcessW(argv[1], commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+  if (!CreateProcessW(argv[1], commandLine.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
                       &startup, &process)) {
     PrintLine(L"error: cannot start " + std::wstring(argv[1]) + L" (" + std::to_wstring(GetLastError()) + L")");
     return 2;
