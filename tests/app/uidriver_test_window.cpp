@@ -1,7 +1,9 @@
 // A small window for the UI driver's tests: every control reports what it
 // received in the status label 102, so the test can tell a real click from none.
 //   101 button "按钮"        click -> status "clicked N", label 111 "cursor X Y": where the mouse
-//                            cursor was, in client pixels (real input puts it at the button's centre)
+//                            cursor was, in client pixels (real input puts it at the button's centre);
+//                            it is slow to take the button press (200 ms), so a driver that answers
+//                            before the whole click was handled is caught
 //   200 static "第一"        first of two controls with the same id
 //   200 static "第二"        second one, hidden; button 103 shows it 300 ms later
 //   104 edit                 every WM_CHAR it gets is counted in label 106 "chars N"
@@ -34,6 +36,13 @@ int gChars = 0;
 
 void Status(const std::wstring& text) { SetDlgItemTextW(gMain, 102, text.c_str()); }
 
+WNDPROC gButtonProc = nullptr;
+
+LRESULT CALLBACK SlowButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_LBUTTONDOWN) Sleep(200);
+  return CallWindowProcW(gButtonProc, window, message, wParam, lParam);
+}
+
 LRESULT CALLBACK EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_CHAR) SetDlgItemTextW(gMain, 106, (L"chars " + std::to_wstring(++gChars)).c_str());
   return CallWindowProcW(gEditProc, window, message, wParam, lParam);
@@ -47,7 +56,9 @@ HWND Make(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, int
 LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE: {
-      Make(window, L"BUTTON", L"按钮", BS_PUSHBUTTON, 10, 10, 100, 30, 101);
+      HWND slow = Make(window, L"BUTTON", L"按钮", BS_PUSHBUTTON, 10, 10, 100, 30, 101);
+      gButtonProc = reinterpret_cast<WNDPROC>(
+          SetWindowLongPtrW(slow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SlowButtonProc)));
       Make(window, L"STATIC", L"", 0, 120, 10, 270, 20, 102);
       Make(window, L"BUTTON", L"显示", BS_PUSHBUTTON, 10, 50, 100, 30, 103);
       Make(window, L"STATIC", L"第一", 0, 120, 50, 60, 20, 200);

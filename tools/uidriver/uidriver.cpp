@@ -271,11 +271,17 @@ void SendMouseButton(DWORD flags) {
   SendInput(1, &input, sizeof(input));
 }
 
-// Makes sure the child has handled everything sent so far before answering.
-void Settle(HWND window) {
-  DWORD_PTR ignored = 0;
-  Sleep(kPollMs);
-  SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &ignored);
+// Lets the child handle the `queued` input or posted messages the driver just
+// gave it before the driver answers. They sit in the child's queue once
+// SendInput or PostMessage returns, but the child takes them one per message
+// retrieval, after any sent message: each synchronous round trip therefore
+// lets at most one more of them through, and queued + 2 round trips see all of
+// them dispatched (or the child waiting in a modal loop they opened).
+void Settle(HWND window, int queued) {
+  for (int i = 0; i < queued + 2; ++i) {
+    DWORD_PTR ignored = 0;
+    if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &ignored)) return;
+  }
 }
 
 std::wstring Click(HWND control, bool twice) {
@@ -288,21 +294,20 @@ std::wstring Click(HWND control, bool twice) {
       SendMouseButton(MOUSEEVENTF_LEFTDOWN);
       SendMouseButton(MOUSEEVENTF_LEFTUP);
     }
-  } else {
-    POINT local = p;
-    ScreenToClient(control, &local);
-    LPARAM at = MAKELPARAM(local.x, local.y);
-    PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageW(control, WM_LBUTTONUP, 0, at);
-    if (twice) {
-      PostMessageW(control, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-      PostMessageW(control, WM_LBUTTONUP, 0, at);
-    }
-    Settle(control);
-    return L"posted";
+    Settle(control, twice ? 5 : 3);  // the move, then a down and an up per click
+    return L"ok";
   }
-  Settle(control);
-  return L"ok";
+  POINT local = p;
+  ScreenToClient(control, &local);
+  LPARAM at = MAKELPARAM(local.x, local.y);
+  PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageW(control, WM_LBUTTONUP, 0, at);
+  if (twice) {
+    PostMessageW(control, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    PostMessageW(control, WM_LBUTTONUP, 0, at);
+  }
+  Settle(control, twice ? 4 : 2);
+  return L"posted";
 }
 
 std::wstring PressKey(WORD vk) {
@@ -312,7 +317,7 @@ std::wstring PressKey(WORD vk) {
   keys[0].ki.wVk = keys[1].ki.wVk = vk;
   keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
   SendInput(2, keys, sizeof(INPUT));
-  Settle(gWindow);
+  Settle(gWindow, 3);  // down, the character it is translated to, up
   return L"ok";
 }
 
@@ -513,7 +518,7 @@ std::wstring Execute(const std::vector<std::wstring>& a) {
     if (n != 2) return L"error: expected screenshot FILE";
     if (!gWindow || !IsWindow(gWindow)) return L"error: no current window";
     BringToFront(gWindow);
-    Settle(gWindow);
+    Settle(gWindow, 0);
     return WriteBmp(a[1], gWindow) ? L"ok" : L"failed";
   }
   if (cmd == L"sleep") {
