@@ -16,8 +16,11 @@
 // On start it writes a line to its standard output, as the download engine's
 // diagnostics do: the driver must keep it out of its answers.
 // Escape (cancel command) -> status "escape". Client area 400 x 300.
+// the shell header needs the types <windows.h> declares
+// clang-format off
 #include <windows.h>
 #include <shellapi.h>
+// clang-format on
 
 #include <string>
 
@@ -34,7 +37,9 @@ WNDPROC gEditProc = nullptr;
 int gClicks = 0;
 int gChars = 0;
 
-void Status(const std::wstring& text) { SetDlgItemTextW(gMain, 102, text.c_str()); }
+void Status(const std::wstring& text) {
+  SetDlgItemTextW(gMain, 102, text.c_str());
+}
 
 WNDPROC gButtonProc = nullptr;
 
@@ -57,16 +62,16 @@ LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
   switch (message) {
     case WM_CREATE: {
       HWND slow = Make(window, L"BUTTON", L"按钮", BS_PUSHBUTTON, 10, 10, 100, 30, 101);
-      gButtonProc = reinterpret_cast<WNDPROC>(
-          SetWindowLongPtrW(slow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SlowButtonProc)));
+      gButtonProc =
+          reinterpret_cast<WNDPROC>(SetWindowLongPtrW(slow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SlowButtonProc)));
       Make(window, L"STATIC", L"", 0, 120, 10, 270, 20, 102);
       Make(window, L"BUTTON", L"显示", BS_PUSHBUTTON, 10, 50, 100, 30, 103);
       Make(window, L"STATIC", L"第一", 0, 120, 50, 60, 20, 200);
       gSecond = Make(window, L"STATIC", L"第二", 0, 190, 50, 60, 20, 200);
       ShowWindow(gSecond, SW_HIDE);
       HWND edit = Make(window, L"EDIT", L"旧文本", WS_BORDER | ES_AUTOHSCROLL, 10, 90, 250, 24, 104);
-      gEditProc = reinterpret_cast<WNDPROC>(
-          SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(EditProc)));
+      gEditProc =
+          reinterpret_cast<WNDPROC>(SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(EditProc)));
       Make(window, L"STATIC", L"chars 0", 0, 270, 90, 120, 20, 106);
       Make(window, L"BUTTON", L"选项", BS_AUTOCHECKBOX, 10, 130, 100, 20, 107);
       Make(window, L"BUTTON", L"提问", BS_PUSHBUTTON, 10, 160, 100, 30, 108);
@@ -96,8 +101,12 @@ LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
           SetDlgItemTextW(window, 111, (L"cursor " + std::to_wstring(p.x) + L" " + std::to_wstring(p.y)).c_str());
           break;
         }
-        case 103: SetTimer(window, kShowTimer, 300, nullptr); break;
-        case 108: Status(L"box " + std::to_wstring(MessageBoxW(window, L"要继续吗?", L"问题", MB_OKCANCEL))); break;
+        case 103:
+          SetTimer(window, kShowTimer, 300, nullptr);
+          break;
+        case 108:
+          Status(L"box " + std::to_wstring(MessageBoxW(window, L"要继续吗?", L"问题", MB_OKCANCEL)));
+          break;
         case 109:
           if (HIWORD(wParam) == STN_DBLCLK) Status(L"double");
           break;
@@ -105,8 +114,12 @@ LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
           DestroyWindow(window);
           PostQuitMessage(kExitCode);
           break;
-        case 113: Status(L"outside"); break;
-        case IDCANCEL: Status(L"escape"); break;
+        case 113:
+          Status(L"outside");
+          break;
+        case IDCANCEL:
+          Status(L"escape");
+          break;
       }
       return 0;
     case WM_CLOSE:

@@ -21,9 +21,12 @@
 // everything else and schedules its own file and the then empty folder for
 // deletion at the next restart (MoveFileExW with MOVEFILE_DELAY_UNTIL_REBOOT);
 // any other file that is in use is scheduled the same way.
+// the shell headers need the types <windows.h> declares
+// clang-format off
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
+// clang-format on
 
 #include <string>
 
@@ -72,8 +75,8 @@ void DeleteKeyIfEmpty(HKEY root, const wchar_t* subKey) {
   LONG rc;
   {
     UniqueRegKey key(raw);
-    rc = RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,
-                          nullptr, nullptr, nullptr);
+    rc = RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr,
+                          nullptr, nullptr);
   }
   if (rc == ERROR_SUCCESS && subKeys == 0 && values == 0) RegDeleteKeyW(root, subKey);
 }
@@ -95,7 +98,9 @@ void RemoveLinks() {
   RemoveDirectoryW(folder.c_str());  // only goes when empty: the user may keep own links there
 }
 
-void DeleteLater(const std::wstring& path) { MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT); }
+void DeleteLater(const std::wstring& path) {
+  MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
 
 void DeleteFileNowOrLater(const std::wstring& path, DWORD attributes) {
   if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
@@ -105,7 +110,8 @@ void DeleteFileNowOrLater(const std::wstring& path, DWORD attributes) {
 // Empties `folder` and removes it; `keep` (our own file) is scheduled instead.
 void DeleteTree(const std::wstring& folder, const std::wstring& keep) {
   WIN32_FIND_DATAW entry;
-  UniqueFind find(FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0));
+  UniqueFind find(
+      FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0));
   if (find) {
     do {
       std::wstring name = entry.cFileName;

@@ -153,14 +153,19 @@ bool ParseControl(const std::wstring& text, ControlRef& ref) {
 std::wstring Escape(const std::wstring& text) {
   std::wstring out;
   for (wchar_t c : text) {
-    if (c == L'\r') out += L"\\r";
-    else if (c == L'\n') out += L"\\n";
-    else out.push_back(c);
+    if (c == L'\r')
+      out += L"\\r";
+    else if (c == L'\n')
+      out += L"\\n";
+    else
+      out.push_back(c);
   }
   return out;
 }
 
-bool ChildAlive() { return gChild && WaitForSingleObject(gChild, 0) == WAIT_TIMEOUT; }
+bool ChildAlive() {
+  return gChild && WaitForSingleObject(gChild, 0) == WAIT_TIMEOUT;
+}
 
 // Polls `done` until it holds or the time is up.
 template <typename Check>
@@ -254,7 +259,8 @@ bool ReachableByMouse(HWND control, POINT p) {
   GetClientRect(top, &client);
   POINT origin{0, 0};
   ClientToScreen(top, &origin);
-  if (p.x < origin.x || p.y < origin.y || p.x >= origin.x + client.right || p.y >= origin.y + client.bottom) return false;
+  if (p.x < origin.x || p.y < origin.y || p.x >= origin.x + client.right || p.y >= origin.y + client.bottom)
+    return false;
   HWND hit = WindowFromPoint(p);
   return hit && GetAncestor(hit, GA_ROOT) == top;
 }
@@ -362,7 +368,8 @@ bool WriteBmp(const std::wstring& path, HWND window) {
     file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
     file.bfSize = file.bfOffBits + imageBytes;
     info.bmiHeader.biSizeImage = imageBytes;
-    UniqueFileHandle out(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFileHandle out(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
     ok = out && WriteFile(out.get(), &file, sizeof(file), &written, nullptr) &&
          WriteFile(out.get(), &info.bmiHeader, sizeof(BITMAPINFOHEADER), &written, nullptr) &&
@@ -604,8 +611,8 @@ int wmain(int argc, wchar_t** argv) {
   JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
   limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK;
   if (job) SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof(limits));
-  if (!CreateProcessW(argv[1], commandLine.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
-                      &startup, &process)) {
+  if (!CreateProcessW(argv[1], commandLine.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr, &startup,
+                      &process)) {
     PrintLine(L"error: cannot start " + std::wstring(argv[1]) + L" (" + std::to_wstring(GetLastError()) + L")");
     return 2;
   }
