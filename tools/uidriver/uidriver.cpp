@@ -622,7 +622,6 @@ int wmain(int argc, wchar_t** argv) {
   ResumeThread(thread.get());
   gChild = child.get();
   gChildPid = process.dwProcessId;
-  WaitForInputIdle(gChild, kDefaultTimeoutMs);
 
   std::string raw;
   while (ReadLine(raw)) {
