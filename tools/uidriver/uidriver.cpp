@@ -3,15 +3,19 @@
 //
 //   quorvi-uidriver.exe PROGRAM [ARGS...]
 //
-// Starts PROGRAM, then reads commands from standard input, one per line, and
-// answers each with exactly one UTF-8 line on standard output (flushed at once).
+// Starts PROGRAM (a Windows path, Z:/... for a Linux file), then reads commands
+// from standard input, one per line, and answers each with exactly one UTF-8
+// line on standard output (flushed at once). The child's own standard output
+// and error go to the driver's standard error, never among the answers; the
+// child runs in a job that ends it if the driver itself is killed (programs it
+// starts in turn are left running).
 // Empty lines and lines starting with '#' are skipped without an answer.
 // Arguments are separated by blanks; an argument with blanks is written in
 // double quotes, a quote inside it doubled ("say ""hi"""), "" is the empty text.
 //
 // A control is named CTRL = ID or ID#INDEX: the INDEX-th (from 0) descendant of
-// the current window with that control id, in creation order of siblings (the
-// window manager's z-order of a dialog). Where a command takes no number after
+// the current window with that control id, siblings in their z-order, which is
+// their creation order in a dialog. Where a command takes no number after
 // the control, the index may also follow as a separate number (click 1232 1).
 // Timeouts are in milliseconds; a missing one means 10000.
 //
