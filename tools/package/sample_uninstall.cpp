@@ -31,17 +31,14 @@
 #include <string>
 
 #include "framework/raii.h"
+#include "system/registration.h"
 
 namespace {
 
-constexpr wchar_t kProductName[] = L"Quorvi手机助手";
+// the names the installer registers under (system/registration.h)
 constexpr wchar_t kAppFolderName[] = L"QuorviPhoneAx";
-constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quorvi手机助手";
-constexpr wchar_t kVersionKey[] = L"Software\\ZELKvesion";
-constexpr wchar_t kVersionValue[] = L"CurrentVesion";
-constexpr wchar_t kAppLink[] = L"Quorvi手机助手.lnk";
-constexpr wchar_t kUninstallLink[] = L"Quorvi手机助手卸载.lnk";
+constexpr const wchar_t* kAppLink = kAppLinkName;
+constexpr const wchar_t* kUninstallLink = kUninstallLinkName;
 constexpr wchar_t kConfirmCaption[] = L"Quorvi手机助手卸载";
 constexpr wchar_t kConfirmText[] = L"确定要卸载Quorvi手机助手吗？";
 constexpr wchar_t kDoneText[] = L"Quorvi手机助手已卸载。";
