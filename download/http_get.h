@@ -95,7 +95,10 @@ class CHttpGet {
   static constexpr int kMaxAttempts = 7;
   static constexpr DWORD kRetryPauseMs = 500;
   static constexpr DWORD kStopPollMs = 50;
-  static constexpr size_t kReceiveBlock = 524288;
+  // Each worker's receive buffer, and the socket's own: both large, so that a
+  // fast link is drained with few calls.
+  static constexpr size_t kReceiveBlock = 1 << 20;
+  static constexpr int kSocketReceiveBuffer = 8 << 20;
 
   CHttpGet(IDownloadCallBack* callback, int32_t tag, int32_t allowMultiConnection, int32_t overwrite);
   virtual ~CHttpGet();
