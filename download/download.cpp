@@ -1,7 +1,8 @@
 #include "download/download.h"
 
-#include <shlwapi.h>
 #include <windows.h>
+// after windows.h, which it needs
+#include <shlwapi.h>
 
 #include <memory>
 #include <string>

@@ -18,7 +18,9 @@ std::wstring StatusLine(const std::wstring& header) {
   return end == std::wstring::npos ? std::wstring() : header.substr(0, end);
 }
 
-bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+bool IsDigit(wchar_t c) {
+  return c >= L'0' && c <= L'9';
+}
 
 // Digits from `pos` as an unsigned number; nothing when there are none or
 // they exceed what a file offset on the wire can be.
@@ -51,8 +53,20 @@ uint32_t LeadingSize(const std::wstring& text) {
 
 bool IsWideSpace(wchar_t c) {
   switch (c) {
-    case L' ': case L'\t': case L'\n': case L'\v': case L'\f': case L'\r':
-    case 0x85: case 0xA0: case 0x1680: case 0x2028: case 0x2029: case 0x202F: case 0x205F: case 0x3000:
+    case L' ':
+    case L'\t':
+    case L'\n':
+    case L'\v':
+    case L'\f':
+    case L'\r':
+    case 0x85:
+    case 0xA0:
+    case 0x1680:
+    case 0x2028:
+    case 0x2029:
+    case 0x202F:
+    case 0x205F:
+    case 0x3000:
       return true;
     default:
       return c >= 0x2000 && c <= 0x200A;
@@ -223,8 +237,8 @@ std::wstring RedirectCheckRequest(const std::wstring& host, const std::wstring& 
 }
 
 std::vector<std::wstring> PlainRequestLines(const std::wstring& host, const std::wstring& path) {
-  return {L"GET " + path + L" HTTP/1.1\r\n", L"Host: " + host + L"\r\n", L"Accept: */*\r\n",
-          L"User-Agent: Mozilla\r\n", L"\r\n"};
+  return {L"GET " + path + L" HTTP/1.1\r\n", L"Host: " + host + L"\r\n", L"Accept: */*\r\n", L"User-Agent: Mozilla\r\n",
+          L"\r\n"};
 }
 
 std::vector<std::wstring> RangeProbeLines(const std::wstring& host, const std::wstring& path) {

@@ -1,6 +1,7 @@
 #include "download/file_md5.h"
 
 #include <windows.h>
+// after windows.h, which it needs
 #include <wincrypt.h>
 
 #include <memory>
@@ -29,8 +30,8 @@ struct CryptHash {
 }  // namespace
 
 std::wstring FileMd5Hex(const std::wstring& path) {
-  UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueFileHandle file(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return {};
   CryptProvider provider;
   if (!CryptAcquireContextW(&provider.handle, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) return {};

@@ -17,7 +17,8 @@ std::string ToAnsi(const std::wstring& text) {
   if (text.empty()) return {};
   int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<size_t>(std::max(n, 0)), '\0');
-  if (n > 0) WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+  if (n > 0)
+    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
   return out;
 }
 
@@ -59,8 +60,7 @@ SOCKET CSocketWrapper::Connect(const std::wstring& host, int32_t port, std::wstr
 
   std::string name = ToAnsi(host);
   hostent* entry = gethostbyname(name.c_str());
-  if (!entry || entry->h_addrtype != AF_INET || entry->h_length != 4 || !entry->h_addr_list ||
-      !entry->h_addr_list[0]) {
+  if (!entry || entry->h_addrtype != AF_INET || entry->h_length != 4 || !entry->h_addr_list || !entry->h_addr_list[0]) {
     wprintf(L"Unable to get the host name. Error: %d\n", WSAGetLastError());
     return INVALID_SOCKET;
   }

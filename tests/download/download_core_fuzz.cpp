@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::wstring text(data, data + size);
   if (dlcore::ParseContentSize(text) >= dlcore::kSizeLimit) std::abort();
   std::wstring location = dlcore::ParseLocation(text);
-  if (!location.empty() && (dlcore::IsWideSpace(location.front()) || dlcore::IsWideSpace(location.back()))) std::abort();
+  if (!location.empty() && (dlcore::IsWideSpace(location.front()) || dlcore::IsWideSpace(location.back())))
+    std::abort();
   if (location.find(L"\r\n") != std::wstring::npos) std::abort();
   int status = dlcore::StatusCode(text);
   if (status < -1 || status > 999) std::abort();
@@ -54,9 +55,32 @@ int main(int argc, char** argv) {
     }
   }
   std::mt19937 random(4242);
-  const char* fragments[] = {"HTTP/1.1 ", "206", "200 OK", "\r\n", "Content-Range:", " bytes ", "-", "/", "*",
-                             "Content-Length:", "Location:", "location:", " ", "\t", "2147483647", "2147483648",
-                             "99999999999999999999", "0", "1", "http://", "h:", "81", "?", "md5=", "\\..\\", ".."};
+  const char* fragments[] = {"HTTP/1.1 ",
+                             "206",
+                             "200 OK",
+                             "\r\n",
+                             "Content-Range:",
+                             " bytes ",
+                             "-",
+                             "/",
+                             "*",
+                             "Content-Length:",
+                             "Location:",
+                             "location:",
+                             " ",
+                             "\t",
+                             "2147483647",
+                             "2147483648",
+                             "99999999999999999999",
+                             "0",
+                             "1",
+                             "http://",
+                             "h:",
+                             "81",
+                             "?",
+                             "md5=",
+                             "\\..\\",
+                             ".."};
   for (int i = 0; i < 20000; ++i) {
     std::string input;
     for (int n = static_cast<int>(random() % 12); n > 0; --n) {

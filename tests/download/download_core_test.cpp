@@ -28,22 +28,23 @@ TEST_P(ParseUrlTest, SplitsIntoHostPortPathAndFileName) {
 
 INSTANTIATE_TEST_SUITE_P(
     Urls, ParseUrlTest,
-    testing::Values(UrlCase{L"http://h:81/a/b.zip", L"h", 81, L"/a/b.zip", L"b.zip"},
-                    UrlCase{L"http://h/dl/get.zip?id=3&md5=0A1B", L"h", 80, L"/dl/get.zip?id=3&md5=0A1B", L"get.zip"},
-                    UrlCase{L"h/x.zip", L"h", 80, L"/x.zip", L"x.zip"},                  // no scheme
-                    UrlCase{L"http://h", L"", 80, L"h", L"h"},                       // no "/" after the scheme
-                    UrlCase{L"http://h/", L"h", 80, L"/", L""},                          // no file name
-                    UrlCase{L"http://h:abc/x.zip", L"h", 0, L"/x.zip", L"x.zip"},        // no digits
-                    UrlCase{L"http://h: +7x/x.zip", L"h", 7, L"/x.zip", L"x.zip"},       // blank and sign accepted
-                    UrlCase{L"http://h:99999999999/x", L"h", INT32_MAX, L"/x", L"x"},    // saturates, then fails to connect
-                    UrlCase{L"/new/x.zip", L"", 80, L"/new/x.zip", L"x.zip"},            // relative target
-                    UrlCase{L"https://h/x.zip", L"https", 0, L"//h/x.zip", L"x.zip"},    // only http:// is a scheme
-                    UrlCase{L" \t\r\nhttp://h/a b.zip\v\f ", L"h", 80, L"/a b.zip", L"a b.zip"},  // trimmed, not escaped
-                    UrlCase{L"http://u:p@h:8080/x", L"u:p@h", 8080, L"/x", L"x"},        // last ":" splits the port
-                    UrlCase{L"http://h/get?u=/dir/y.zip", L"h", 80, L"/get?u=/dir/y.zip", L"y.zip"},
-                    UrlCase{L"http://h/a?b?c", L"h", 80, L"/a?b?c", L"a?b"},              // cut before the last "?"
-                    UrlCase{L"xhttp://h/x", L"h", 80, L"/x", L"x"},                       // everything up to the scheme goes
-                    UrlCase{L"", L"", 80, L"", L""}));
+    testing::Values(
+        UrlCase{L"http://h:81/a/b.zip", L"h", 81, L"/a/b.zip", L"b.zip"},
+        UrlCase{L"http://h/dl/get.zip?id=3&md5=0A1B", L"h", 80, L"/dl/get.zip?id=3&md5=0A1B", L"get.zip"},
+        UrlCase{L"h/x.zip", L"h", 80, L"/x.zip", L"x.zip"},                // no scheme
+        UrlCase{L"http://h", L"", 80, L"h", L"h"},                         // no "/" after the scheme
+        UrlCase{L"http://h/", L"h", 80, L"/", L""},                        // no file name
+        UrlCase{L"http://h:abc/x.zip", L"h", 0, L"/x.zip", L"x.zip"},      // no digits
+        UrlCase{L"http://h: +7x/x.zip", L"h", 7, L"/x.zip", L"x.zip"},     // blank and sign accepted
+        UrlCase{L"http://h:99999999999/x", L"h", INT32_MAX, L"/x", L"x"},  // saturates, then fails to connect
+        UrlCase{L"/new/x.zip", L"", 80, L"/new/x.zip", L"x.zip"},          // relative target
+        UrlCase{L"https://h/x.zip", L"https", 0, L"//h/x.zip", L"x.zip"},  // only http:// is a scheme
+        UrlCase{L" \t\r\nhttp://h/a b.zip\v\f ", L"h", 80, L"/a b.zip", L"a b.zip"},  // trimmed, not escaped
+        UrlCase{L"http://u:p@h:8080/x", L"u:p@h", 8080, L"/x", L"x"},                 // last ":" splits the port
+        UrlCase{L"http://h/get?u=/dir/y.zip", L"h", 80, L"/get?u=/dir/y.zip", L"y.zip"},
+        UrlCase{L"http://h/a?b?c", L"h", 80, L"/a?b?c", L"a?b"},  // cut before the last "?"
+        UrlCase{L"xhttp://h/x", L"h", 80, L"/x", L"x"},           // everything up to the scheme goes
+        UrlCase{L"", L"", 80, L"", L""}));
 
 TEST(IsSafeFileName, RejectsNamesThatLeaveTheFolder) {
   for (const wchar_t* good : {L"p.zip", L"a b.zip", L"..x", L"\u624B\u673A.zip", L"a.b.c"}) {
@@ -84,7 +85,8 @@ INSTANTIATE_TEST_SUITE_P(
         SizeCase{"RangeTotal", L"HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 0-1/1048576\r\n\r\n", 1048576},
         SizeCase{"RangeStar", L"HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 0-1/*\r\n\r\n", 0},
         SizeCase{"RangeWinsAfter", L"HTTP/1.1 206 X\r\nContent-Length: 2\r\nContent-Range: bytes 0-1/900\r\n\r\n", 900},
-        SizeCase{"RangeWinsBefore", L"HTTP/1.1 206 X\r\nContent-Range: bytes 0-1/900\r\nContent-Length: 2\r\n\r\n", 900},
+        SizeCase{"RangeWinsBefore", L"HTTP/1.1 206 X\r\nContent-Range: bytes 0-1/900\r\nContent-Length: 2\r\n\r\n",
+                 900},
         SizeCase{"Length", L"HTTP/1.1 200 OK\r\nContent-Length: 900\r\n\r\n", 900},
         SizeCase{"LengthNoBlank", L"HTTP/1.1 200 OK\r\nContent-Length:900\r\n\r\n", 900},
         SizeCase{"LengthAtEnd", L"HTTP/1.1 200 OK\r\nContent-Length: 77", 77},
@@ -143,7 +145,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         AnswerCase{"Exact", L"HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 500-999/1000\r\n\r\n", 500,
                    TransferAnswer::kAccept},
-        AnswerCase{"StarTotal", L"HTTP/1.1 206 P\r\nContent-Range: bytes 500-999/*\r\n\r\n", 500, TransferAnswer::kAccept},
+        AnswerCase{"StarTotal", L"HTTP/1.1 206 P\r\nContent-Range: bytes 500-999/*\r\n\r\n", 500,
+                   TransferAnswer::kAccept},
         AnswerCase{"WrongStart", L"HTTP/1.1 206 P\r\nContent-Range: bytes 0-999/1000\r\n\r\n", 500,
                    TransferAnswer::kUnexpected},
         AnswerCase{"OtherTotal", L"HTTP/1.1 206 P\r\nContent-Range: bytes 500-999/1001\r\n\r\n", 500,
@@ -155,7 +158,8 @@ INSTANTIATE_TEST_SUITE_P(
                    TransferAnswer::kUnexpected},
         AnswerCase{"NotFound", L"HTTP/1.1 404 Not Found\r\n\r\n", 500, TransferAnswer::kRefused},
         AnswerCase{"Forbidden", L"HTTP/1.1 403 Forbidden\r\n\r\n", 500, TransferAnswer::kRefused},
-        AnswerCase{"Garbage", L"HTTP/1.1 206 P\r\nContent-Range: bytes 5x-9/1000\r\n\r\n", 5, TransferAnswer::kUnexpected}),
+        AnswerCase{"Garbage", L"HTTP/1.1 206 P\r\nContent-Range: bytes 5x-9/1000\r\n\r\n", 5,
+                   TransferAnswer::kUnexpected}),
     [](const testing::TestParamInfo<AnswerCase>& info) { return info.param.name; });
 
 TEST(WholeAnswer, WantsTwoHundredOfTheKnownLength) {

@@ -1,9 +1,8 @@
 // The engine's Windows side under Wine: the entry's argument checks, folder
 // creation, the CryptoAPI digest, connections and header reading over real
 // loopback sockets.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 #include <thread>
@@ -78,7 +77,7 @@ TEST(CreateFolderPath, RejectsWhatItCannotMake) {
   EXPECT_FALSE(CreateFolderPath(nullptr, nullptr));
   EXPECT_FALSE(CreateFolderPath(L"", nullptr));
   EXPECT_FALSE(CreateFolderPath(L"relative\\folder", nullptr));  // no root to start from
-  std::wstring longPath = L"C:\\" + std::wstring(257, L'a');   // 260 units
+  std::wstring longPath = L"C:\\" + std::wstring(257, L'a');     // 260 units
   SetLastError(0);
   EXPECT_FALSE(CreateFolderPath(longPath.c_str(), nullptr));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BUFFER_OVERFLOW));
@@ -121,8 +120,8 @@ TEST(FileMd5Hex, EmptyWhenTheFileCannotBeRead) {
   std::wstring path = folder + L"\\held.bin";
   WriteFileBytes(path, "abc");
   // a writer holds it open: sharing only reading cannot open it
-  UniqueFileHandle writer(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      OPEN_EXISTING, 0, nullptr));
+  UniqueFileHandle writer(
+      CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(writer);
   EXPECT_EQ(FileMd5Hex(path), L"");
   writer.reset();

@@ -31,8 +31,9 @@ class PrintingCallBack : public IDownloadCallBack {
 };
 
 int Usage() {
-  PrintLine(L"usage: quorvi-fetch URL FOLDER [--no-multi] [--overwrite] [--append-ext] [--tag N] "
-            L"[--stop-at PERCENT[:delete]]");
+  PrintLine(
+      L"usage: quorvi-fetch URL FOLDER [--no-multi] [--overwrite] [--append-ext] [--tag N] "
+      L"[--stop-at PERCENT[:delete]]");
   return 64;
 }
 
