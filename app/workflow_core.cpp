@@ -1,6 +1,6 @@
 #include "app/workflow_core.h"
 
-#include <cwctype>
+#include "download/download_core.h"
 
 namespace workflow {
 
@@ -14,12 +14,8 @@ bool FolderFitsBuffers(const std::wstring& folder) {
   return folder.size() < kCreateFolderUnits && folder.size() + longestJoin < kPathUnits;
 }
 
-std::wstring TrimSpaces(const std::wstring& text) {
-  size_t first = 0, last = text.size();
-  while (first < last && std::iswspace(text[first])) ++first;
-  while (last > first && std::iswspace(text[last - 1])) --last;
-  return text.substr(first, last - first);
-}
+// The classification is Windows' own, not the C locale's, on every build.
+std::wstring TrimSpaces(const std::wstring& text) { return dlcore::Trim(text); }
 
 std::wstring FormatPercent(int percent) { return std::to_wstring(percent) + L"%"; }
 
