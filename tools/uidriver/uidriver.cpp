@@ -274,10 +274,16 @@ void BringToFront(HWND window) {
   if (GetForegroundWindow() != top) SetForegroundWindow(top);
 }
 
-void SendMouseButton(DWORD flags) {
+// Every button event carries the absolute position: Wine may still deliver a
+// pointer motion from the X server's earlier position between a press and its
+// release, and a release away from the button is no click.
+void SendMouseButton(DWORD flags, POINT at) {
   INPUT input{};
   input.type = INPUT_MOUSE;
-  input.mi.dwFlags = flags;
+  const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  input.mi.dx = static_cast<LONG>((at.x * 65535LL + (width - 1) / 2) / (width > 1 ? width - 1 : 1));
+  input.mi.dy = static_cast<LONG>((at.y * 65535LL + (height - 1) / 2) / (height > 1 ? height - 1 : 1));
+  input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
   SendInput(1, &input, sizeof(input));
 }
 
@@ -301,8 +307,8 @@ std::wstring Click(HWND control, bool twice) {
   if (ReachableByMouse(control, p)) {
     SetCursorPos(p.x, p.y);
     for (int i = 0; i < (twice ? 2 : 1); ++i) {
-      SendMouseButton(MOUSEEVENTF_LEFTDOWN);
-      SendMouseButton(MOUSEEVENTF_LEFTUP);
+      SendMouseButton(MOUSEEVENTF_LEFTDOWN, p);
+      SendMouseButton(MOUSEEVENTF_LEFTUP, p);
     }
     Settle(control, twice ? 5 : 3);  // the move, then a down and an up per click
     return L"ok";
