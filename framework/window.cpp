@@ -21,29 +21,29 @@ std::map<std::wstring, WNDPROC>& RegisteredClasses() {
 
 // Registers the class once per process; returns its original window procedure
 // (DefWindowProcW for our own classes), or null when registration failed.
-WNDPROC RegisterOnce(const WindowClassSpec& spec, WNDPROC ourProc) {
+WNDPROC RegisterOnce(const WindowClassSpec& classSpec, WNDPROC ourProc) {
   std::lock_guard lock(classLock);
   auto& classes = RegisteredClasses();
-  if (auto it = classes.find(spec.className); it != classes.end()) return it->second;
+  if (auto it = classes.find(classSpec.className); it != classes.end()) return it->second;
   HINSTANCE module = ::GetModuleHandleW(nullptr);
   WNDCLASSEXW wc{sizeof(wc)};
   WNDPROC baseProc = ::DefWindowProcW;
-  if (spec.baseClassName) {
-    if (!::GetClassInfoExW(nullptr, spec.baseClassName, &wc)) return nullptr;
+  if (classSpec.baseClassName) {
+    if (!::GetClassInfoExW(nullptr, classSpec.baseClassName, &wc)) return nullptr;
     baseProc = wc.lpfnWndProc;
     // a global system class would leak into other processes' view of the name
     wc.style &= ~CS_GLOBALCLASS;
   } else {
-    wc.style = spec.style;
-    wc.hbrBackground = spec.background;
-    wc.hCursor = spec.cursor ? ::LoadCursorW(nullptr, spec.cursor) : nullptr;
+    wc.style = classSpec.style;
+    wc.hbrBackground = classSpec.background;
+    wc.hCursor = classSpec.cursor ? ::LoadCursorW(nullptr, classSpec.cursor) : nullptr;
   }
   wc.cbSize = sizeof(wc);
   wc.lpfnWndProc = ourProc;
   wc.hInstance = module;
-  wc.lpszClassName = spec.className;
+  wc.lpszClassName = classSpec.className;
   if (!::RegisterClassExW(&wc) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
-  classes.emplace(spec.className, baseProc);
+  classes.emplace(classSpec.className, baseProc);
   return baseProc;
 }
 
@@ -74,15 +74,15 @@ CWindowImpl* CWindowImpl::FromHandle(HWND window) {
 
 HWND CWindowImpl::Create(HWND parent, const RECT* rect, const wchar_t* text, DWORD style, DWORD exStyle, UINT id) {
   if (m_hWnd) return nullptr;
-  WindowClassSpec spec = GetWindowClassSpec();
-  if (!spec.className) return nullptr;
-  WNDPROC base = RegisterOnce(spec, &CWindowImpl::WindowProc);
+  WindowClassSpec classSpec = GetWindowClassSpec();
+  if (!classSpec.className) return nullptr;
+  WNDPROC base = RegisterOnce(classSpec, &CWindowImpl::WindowProc);
   if (!base) return nullptr;
   superProc_ = base;
   RECT r = rect ? *rect : RECT{0, 0, 0, 0};
   CWindowImpl* outer = creatingWindow;
   creatingWindow = this;
-  HWND window = ::CreateWindowExW(exStyle, spec.className, text ? text : L"", style, r.left, r.top, r.right - r.left,
+  HWND window = ::CreateWindowExW(exStyle, classSpec.className, text ? text : L"", style, r.left, r.top, r.right - r.left,
                                   r.bottom - r.top, parent, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
                                   ::GetModuleHandleW(nullptr), nullptr);
   creatingWindow = outer;
