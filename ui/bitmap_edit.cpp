@@ -1,12 +1,12 @@
 #include "ui/bitmap_edit.h"
 
 WindowClassSpec CBitmapEdit::GetWindowClassSpec() const {
-  WindowClassSpec spec;
-  spec.className = L"WTL_BitmapEditControl";
-  spec.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
-  spec.background = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
-  spec.cursor = IDC_ARROW;
-  return spec;
+  WindowClassSpec classSpec;
+  classSpec.className = L"WTL_BitmapEditControl";
+  classSpec.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
+  classSpec.background = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
+  classSpec.cursor = IDC_ARROW;
+  return classSpec;
 }
 
 int CBitmapEdit::FitToImage() {

@@ -42,10 +42,10 @@ CCustomButton::~CCustomButton() {
 }
 
 WindowClassSpec CCustomButton::GetWindowClassSpec() const {
-  WindowClassSpec spec;
-  spec.className = L"QuorviCustomButton";
-  spec.baseClassName = L"BUTTON";
-  return spec;
+  WindowClassSpec classSpec;
+  classSpec.className = L"QuorviCustomButton";
+  classSpec.baseClassName = L"BUTTON";
+  return classSpec;
 }
 
 CCustomButton::State CCustomButton::StateForItemState(UINT itemState) {

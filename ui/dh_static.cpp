@@ -3,10 +3,10 @@
 #include "app/window_messages.h"
 
 WindowClassSpec DhStatic::GetWindowClassSpec() const {
-  WindowClassSpec spec;
-  spec.className = L"QuorviDhStatic";
-  spec.baseClassName = L"STATIC";
-  return spec;
+  WindowClassSpec classSpec;
+  classSpec.className = L"QuorviDhStatic";
+  classSpec.baseClassName = L"STATIC";
+  return classSpec;
 }
 
 LRESULT DhStatic::OnButtonDown(UINT, WPARAM, LPARAM, BOOL&) {

@@ -122,9 +122,9 @@ class RecordingChild : public CWindowImpl {
 
  protected:
   WindowClassSpec GetWindowClassSpec() const override {
-    WindowClassSpec spec;
-    spec.className = L"QuorviTestRecordingChild";
-    return spec;
+    WindowClassSpec classSpec;
+    classSpec.className = L"QuorviTestRecordingChild";
+    return classSpec;
   }
 };
 

@@ -104,10 +104,10 @@ class CountingButton : public CWindowImpl {
 
  protected:
   WindowClassSpec GetWindowClassSpec() const override {
-    WindowClassSpec spec;
-    spec.className = L"QuorviTestCountingButton";
-    spec.baseClassName = L"BUTTON";
-    return spec;
+    WindowClassSpec classSpec;
+    classSpec.className = L"QuorviTestCountingButton";
+    classSpec.baseClassName = L"BUTTON";
+    return classSpec;
   }
 };
 
