@@ -12,7 +12,6 @@ namespace {
 
 constexpr wchar_t kMissingFolder[] = L"未知的位置,请确定目录是否存在或手动创建目录";
 constexpr wchar_t kNoticeCaption[] = L"提示";
-constexpr wchar_t kArchiveName[] = L"QuorviPhoneAx.zip";
 constexpr WPARAM kDownloadFailedCode = 7;
 
 std::atomic<int> runningWorkers{0};
@@ -45,7 +44,7 @@ void RunInstallJob(const InstallJob& job) {
   int32_t result = DownloadFile(job.packageUrl.c_str(), temp.c_str(), &callback, 0, 1, 0, 0);
   if (result == DOWNLOAD_OK || result == DOWNLOAD_EXISTS) {
     PostMessageW(job.window, UM_DOWNLOAD_DONE, 0, 0);
-    const std::wstring archive = temp + kArchiveName;
+    const std::wstring archive = temp + workflow::kArchiveName;
     if (fits) {
       ExtractPackage(archive.c_str(), folder.c_str(), job.window);
     } else {

@@ -28,7 +28,6 @@ constexpr wchar_t kInstallCaption[] = L"立即安装";
 constexpr wchar_t kTryNowCaption[] = L"立即体验";
 constexpr wchar_t kDownloadingStatus[] = L"正在下载文件:";
 constexpr wchar_t kExtractingStatus[] = L"正在解压文件";
-constexpr wchar_t kArchiveName[] = L"QuorviPhoneAx.zip";
 
 constexpr int kOptionsBandTop = 274;
 constexpr int kProgressBandTop = 260;
@@ -518,7 +517,7 @@ void CMainDlg::FinishInstall() {
     RegisterApplication(uninstaller.c_str(), 1, false, startMenu, false);
   }
   // the wide path: a temporary folder outside the ANSI code page must not leave the archive behind
-  DeleteFileW((TemporaryFolder() + kArchiveName).c_str());
+  DeleteFileW((TemporaryFolder() + workflow::kArchiveName).c_str());
   ShowFinishPage();
 }
 

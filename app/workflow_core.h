@@ -6,6 +6,9 @@
 
 namespace workflow {
 
+// The package as it lies in the temporary folder after the download.
+inline constexpr wchar_t kArchiveName[] = L"QuorviPhoneAx.zip";
+
 // The installed application and uninstaller, below the install folder.
 inline constexpr wchar_t kAppRelative[] = L"QuorviPhoneAx\\Quorvi.exe";
 inline constexpr wchar_t kUninstallRelative[] = L"QuorviPhoneAx\\QuorviUnInstall.exe";
