@@ -272,15 +272,7 @@ LRESULT CMainDlg::OnDestroy(UINT, WPARAM, LPARAM, BOOL&) {
 LRESULT CMainDlg::OnEraseBackground(UINT, WPARAM, LPARAM, BOOL&) { return 1; }
 
 LRESULT CMainDlg::OnPaint(UINT, WPARAM wParam, LPARAM, BOOL&) {
-  if (wParam != 0) {
-    // a child capturing the picture under it asks for a paint into its memory DC
-    PaintPage(reinterpret_cast<HDC>(wParam));
-  } else {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(m_hWnd, &ps);
-    PaintPage(dc);
-    EndPaint(m_hWnd, &ps);
-  }
+  PaintClient(m_hWnd, wParam, [this](HDC dc) { PaintPage(dc); });
   return 0;
 }
 

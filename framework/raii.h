@@ -118,6 +118,19 @@ class ScopedPaint {
   HDC dc_ = nullptr;
 };
 
+// Painting for WM_PAINT and WM_PRINTCLIENT: into the device context in wParam
+// when there is one (a child capturing the picture under it asks so), else
+// between BeginPaint and EndPaint.
+template <typename PaintFunction>
+void PaintClient(HWND window, WPARAM wParam, PaintFunction&& paint) {
+  if (wParam) {
+    paint(reinterpret_cast<HDC>(wParam));
+  } else {
+    ScopedPaint scoped(window);
+    paint(scoped.get());
+  }
+}
+
 // Service control manager and service handles.
 struct ServiceHandleTraits {
   using Type = SC_HANDLE;

@@ -5,11 +5,7 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
-scripts/setup.sh
-arch=$(cat third_party/test-arch)
-build=${QUORVI_BUILD_DIR:-build}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-$arch.cmake" $(scripts/loopback-settings.sh) >/dev/null
+build=$(scripts/configure.sh)
 cmake --build "$build" -j 2 --target Install quorvi-uidriver quorvi-sys sample_package
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   export QUORVI_DISPLAY="$DISPLAY"

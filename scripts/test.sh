@@ -6,14 +6,9 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
-scripts/setup.sh
-arch=$(cat third_party/test-arch)
-build=${QUORVI_BUILD_DIR:-build}
-# the test build talks to servers the tests start on loopback
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-$arch.cmake" $(scripts/loopback-settings.sh) >/dev/null
+build=$(scripts/configure.sh)
 cmake --build "$build" -j 2
-if [ "$arch" != i686 ]; then
+if [ "$(cat third_party/test-arch)" != i686 ]; then
   # this machine cannot run 32-bit code; the 32-bit product must still build
   cmake -S . -B "$build/i686" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake" -DQUORVI_PRODUCT_ONLY=ON >/dev/null

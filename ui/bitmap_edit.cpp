@@ -59,12 +59,7 @@ void CBitmapEdit::Paint(HDC dc) {
 }
 
 LRESULT CBitmapEdit::OnPaint(UINT, WPARAM wParam, LPARAM, BOOL&) {
-  if (wParam) {
-    Paint(reinterpret_cast<HDC>(wParam));
-  } else {
-    ScopedPaint paint(m_hWnd);
-    Paint(paint.get());
-  }
+  PaintClient(m_hWnd, wParam, [this](HDC dc) { Paint(dc); });
   return 0;
 }
 

@@ -5,14 +5,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "download/download_core.h"
+#include "tests/fuzz_replay.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // the engine widens header bytes through the code page; one unit per byte is enough here
@@ -45,15 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
 #ifndef QUORVI_LIBFUZZER
 int main(int argc, char** argv) {
-  size_t runs = 0;
-  if (argc > 1 && std::filesystem::is_directory(argv[1])) {
-    for (const auto& entry : std::filesystem::directory_iterator(argv[1])) {
-      std::ifstream in(entry.path(), std::ios::binary);
-      std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
-      LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
-      ++runs;
-    }
-  }
+  size_t runs = ReplayCorpus(argc > 1 ? argv[1] : nullptr);
   std::mt19937 random(4242);
   const char* fragments[] = {"HTTP/1.1 ",
                              "206",

@@ -4,13 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <vector>
 
 #include "extract/zip_core.h"
+#include "tests/fuzz_replay.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::wstring name = zipcore::DecodeUtf8(reinterpret_cast<const char*>(data), size);
@@ -30,15 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
 #ifndef QUORVI_LIBFUZZER
 int main(int argc, char** argv) {
-  size_t runs = 0;
-  if (argc > 1 && std::filesystem::is_directory(argv[1])) {
-    for (const auto& entry : std::filesystem::directory_iterator(argv[1])) {
-      std::ifstream in(entry.path(), std::ios::binary);
-      std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
-      LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
-      ++runs;
-    }
-  }
+  size_t runs = ReplayCorpus(argc > 1 ? argv[1] : nullptr);
   std::mt19937 random(12345);
   const char alphabet[] = "\\/:.aUT\x01\x05\xff\xe6\x89\x8b";
   for (int i = 0; i < 20000; ++i) {

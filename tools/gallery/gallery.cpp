@@ -223,12 +223,7 @@ class CGalleryDlg : public CDialogImpl, public CMessageFilter {
   }
 
   LRESULT OnPaint(UINT, WPARAM wParam, LPARAM, BOOL&) {
-    if (wParam) {
-      Paint(reinterpret_cast<HDC>(wParam));
-    } else {
-      ScopedPaint paint(m_hWnd);
-      Paint(paint.get());
-    }
+    PaintClient(m_hWnd, wParam, [this](HDC dc) { Paint(dc); });
     return 0;
   }
 
