@@ -20,6 +20,9 @@ from installer_env import (BIN, BUILD, PREFIX, SOURCE, WINDOW_TITLE, Driver, Ins
 sys.path.insert(0, os.path.join(SOURCE, "tests", "extract"))
 import make_zips  # noqa: E402
 
+sys.path.insert(0, os.path.join(SOURCE, "tests", "fixtures"))
+from wine_registry import reg_query  # noqa: E402
+
 PACKAGE = os.path.join(BUILD, "package", "QuorviPhoneAx.zip")
 UNINSTALL_KEY = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quorvi手机助手"
 RUN_KEY = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
@@ -31,13 +34,7 @@ EXTRACT_FAILED = "解压文件失败,请使用管理员身份运行程序"
 
 
 def reg_values(key):
-    run = wine("reg", "query", key)
-    values = {}
-    for line in run.stdout.decode("gbk", "replace").splitlines():
-        parts = re.split(r"\s{4}", line.strip())
-        if len(parts) == 3:
-            values[parts[0]] = parts[2]
-    return values
+    return reg_query(key) or {}
 
 
 def links():

@@ -14,6 +14,14 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from report_collector import Collector  # noqa: E402
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "fixtures"))
+from wine_registry import reg_query as _reg_query  # noqa: E402
+
+
+def reg_query(key):
+    return _reg_query(key, types=True)
+
+
 BUILD = os.environ["QUORVI_BUILD"]
 WINE = os.environ["QUORVI_WINE"]
 BIN = os.path.join(BUILD, "bin")
@@ -36,18 +44,6 @@ def tool(*args, timeout=120):
     return result.returncode, result.stdout.decode("utf-8").splitlines()
 
 
-def reg_query(key):
-    """Values of a key as {name: (type, data)}; None when the key is missing.
-    reg prints in the ANSI code page, GBK in the test prefix's locale."""
-    result = wine("reg", "query", key)
-    if result.returncode != 0:
-        return None
-    values = {}
-    for line in result.stdout.decode("gbk").splitlines():
-        match = re.match(r"^\s{4}(.+?)\s{4}(REG_\w+)\s{4}(.*)$", line)
-        if match:
-            values[match.group(1)] = (match.group(2), match.group(3))
-    return values
 
 
 def windows_path(path):

@@ -8,12 +8,15 @@ import os
 import re
 import shutil
 import subprocess
+import sys
 import tempfile
 import unittest
 import zipfile
 
 BUILD = os.environ["QUORVI_BUILD"]
 WINE = os.environ["QUORVI_WINE"]
+sys.path.insert(0, os.path.join(os.environ["QUORVI_SOURCE"], "tests", "fixtures"))
+from wine_registry import reg_query  # noqa: E402
 PACKAGE_DIR = os.path.join(BUILD, "package")
 BIN = os.path.join(BUILD, "bin")
 PREFIX = os.path.join(BUILD, "wineprefix")
@@ -35,20 +38,6 @@ FOLDERS = ["", "data/", "skins/", "skins/默认/"]
 
 def wine(*args, timeout=120):
     return subprocess.run([WINE, *args], capture_output=True, timeout=timeout)
-
-
-def reg_query(key):
-    """Values of a key as {name: data}; None when the key is missing.
-    reg prints in the ANSI code page, GBK in the test prefix's locale."""
-    result = wine("reg", "query", key)
-    if result.returncode != 0:
-        return None
-    values = {}
-    for line in result.stdout.decode("gbk").splitlines():
-        match = re.match(r"^\s{4}(.+?)\s{4}(REG_\w+)\s{4}(.*)$", line)
-        if match:
-            values[match.group(1)] = match.group(3)
-    return values
 
 
 def reg_import(lines):
