@@ -11,6 +11,7 @@
 #include <string>
 
 #include "framework/raii.h"
+#include "tools/package/module_path.h"
 
 namespace {
 
@@ -19,18 +20,6 @@ constexpr wchar_t kMarkerName[] = L"quorvi-launched.txt";
 constexpr wchar_t kGreeting[] = L"Quorvi手机助手已安装完成，欢迎使用。";
 constexpr int kClientWidth = 480;
 constexpr int kClientHeight = 160;
-
-std::wstring ModulePath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n < path.size()) {
-      path.resize(n);
-      return path;
-    }
-    path.resize(path.size() * 2);  // the path was cut: try a larger buffer
-  }
-}
 
 std::string Utf8(const std::wstring& text) {
   if (text.empty()) return {};

@@ -32,6 +32,7 @@
 
 #include "framework/raii.h"
 #include "system/registration.h"
+#include "tools/package/module_path.h"
 
 namespace {
 
@@ -128,18 +129,6 @@ void DeleteTree(const std::wstring& folder, const std::wstring& keep) {
   }
   find.reset();
   if (!RemoveDirectoryW(folder.c_str())) DeleteLater(folder);
-}
-
-std::wstring ModulePath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n < path.size()) {
-      path.resize(n);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
 }
 
 void RemoveApplicationFolder() {
